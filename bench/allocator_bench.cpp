@@ -8,51 +8,14 @@
 //
 // In plain builds malloc is interposed to count heap allocations per
 // operation once the allocators are warm (reported as mallocs_per_op).
-#include <benchmark/benchmark.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
-#include <atomic>
-#include <map>
 #include <string>
-#include <vector>
 
+#include "bench_support.h"
 #include "core/memory/YavCachingAllocator.h"
 #include "core/msg/yav_status.h"
-
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define YAV_BENCH_COUNT_MALLOC 1
-extern "C" void* __libc_malloc(size_t size);
-extern "C" void* __libc_realloc(void* ptr, size_t size);
-extern "C" void* __libc_calloc(size_t count, size_t size);
-#endif
-
-namespace {
-
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_mallocs{0};
-
-inline void count_malloc() {
-    if (g_counting.load(std::memory_order_relaxed)) g_mallocs.fetch_add(1);
-}
-
-}  // namespace
-
-#ifdef YAV_BENCH_COUNT_MALLOC
-extern "C" void* malloc(size_t size) {
-    count_malloc();
-    return __libc_malloc(size);
-}
-extern "C" void* realloc(void* ptr, size_t size) {
-    count_malloc();
-    return __libc_realloc(ptr, size);
-}
-extern "C" void* calloc(size_t count, size_t size) {
-    count_malloc();
-    return __libc_calloc(count, size);
-}
-#endif
 
 namespace {
 
@@ -117,23 +80,13 @@ void batch_round(Allocator& a, size_t i) {
     for (void* p : blocks) a.put(p);
 }
 
-// Heap allocations per operation of warm rounds, measured outside the timing.
+// Heap allocations per operation of 1000 warm rounds, outside the timing.
 template <class Round>
 void count_mallocs(benchmark::State& state, Allocator& a, Round round, int opsPerRound) {
-#ifdef YAV_BENCH_COUNT_MALLOC
     const int rounds = 1000;
-    g_mallocs = 0;
-    g_counting = true;
-    for (int i = 0; i < rounds; ++i) round(a, static_cast<size_t>(i) * 7);
-    g_counting = false;
-    state.counters["mallocs_per_op"] =
-        static_cast<double>(g_mallocs.load()) / (static_cast<double>(rounds) * opsPerRound);
-#else
-    (void)state;
-    (void)a;
-    (void)round;
-    (void)opsPerRound;
-#endif
+    yav_bench::countHeapAllocations(state, static_cast<long>(rounds) * opsPerRound, [&] {
+        for (int i = 0; i < rounds; ++i) round(a, static_cast<size_t>(i) * 7);
+    });
 }
 
 void BM_Pair(benchmark::State& state, Kind kind) {
@@ -152,41 +105,6 @@ void BM_Batch(benchmark::State& state, Kind kind) {
     count_mallocs(state, a, batch_round, kBatch);
 }
 
-// Prints as the console reporter does and keeps the CPU time per round of
-// every benchmark for the ratios: the median when repetitions are asked for
-// (--benchmark_repetitions), else the single run.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                m_seconds[name] = run.GetAdjustedCPUTime();
-                m_median[name] = true;
-            } else if (run.run_type == Run::RT_Iteration && !m_median[name]) {
-                m_seconds[name] = run.GetAdjustedCPUTime();
-            }
-        }
-    }
-    void printRatios() const {
-        printf("\nTime per round relative to glibc malloc+free (below 1 is faster):\n");
-        for (const char* pattern : {"pair", "batch"}) {
-            auto base = m_seconds.find(std::string(pattern) + "/glibc");
-            if (base == m_seconds.end()) continue;
-            for (const char* kind : {"unlocked", "locked"}) {
-                auto it = m_seconds.find(std::string(pattern) + "/" + kind);
-                if (it == m_seconds.end()) continue;
-                printf("  %-6s %-9s %.2f\n", pattern, kind, it->second / base->second);
-            }
-        }
-    }
-
-  private:
-    std::map<std::string, double> m_seconds;
-    std::map<std::string, bool> m_median;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,11 +117,10 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("pair/") + k.name).c_str(), BM_Pair, k.kind);
         benchmark::RegisterBenchmark((std::string("batch/") + k.name).c_str(), BM_Batch, k.kind);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
+    return yav_bench::runWithRatios(
+        argc, argv, "Time per round relative to glibc malloc+free (below 1 is faster):",
+        {{"pair/unlocked", "pair/glibc"},
+         {"pair/locked", "pair/glibc"},
+         {"batch/unlocked", "batch/glibc"},
+         {"batch/locked", "batch/glibc"}});
 }
