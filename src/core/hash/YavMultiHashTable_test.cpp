@@ -61,8 +61,25 @@ TEST(YavMultiHashTableTest, GroupsValuesPerKeyAndKeepsKeysInUnfoldedBucketsInOrd
         EXPECT_TRUE(table.remove(YavTestProbe(1, 0x12345678)));
         EXPECT_FALSE(table.remove(YavTestProbe(1, 0x12345678)));
         EXPECT_EQ(keysGone + valuesGone, 2 + 1 + 3);
+        EXPECT_EQ(table.count(), 3u);
+        EXPECT_EQ(table.valueCount(), 3u);
         table.delEntries();
         EXPECT_EQ(keysGone + valuesGone, 12);
+        EXPECT_EQ(table.count(), 0u);
+        EXPECT_EQ(table.valueCount(), 0u);
+        // The counts start again from an emptied table, also after clear()
+        // and a new initialize().
+        YavTestItem k(7, nullptr, 1), v(70);
+        Table borrowing;
+        ASSERT_EQ(borrowing.initialize(3), 0u);
+        ASSERT_EQ(borrowing.addValue(&k, &v), 0u);
+        borrowing.clear();
+        EXPECT_EQ(borrowing.valueCount(), 0u);
+        ASSERT_EQ(borrowing.addValue(&k, &v), 0u);
+        ASSERT_EQ(borrowing.initialize(5), 0u);
+        EXPECT_EQ(borrowing.count(), 0u);
+        EXPECT_EQ(borrowing.valueCount(), 0u);
+        EXPECT_EQ(borrowing.find(YavTestProbe(7, 1)), nullptr);
     }
 }
 

@@ -1,7 +1,8 @@
 // Bucket selection of the hash tables: YavHashTable folds the high bits of
 // a 32-bit hash into the bits that its bucket count uses, then takes the
 // remainder; YavMultiHashTable takes the plain remainder.
-// Stateless functions and an immutable helper; any thread may use them.
+// Stateless functions, an immutable helper and two stateless rules; any
+// thread may use them.
 #ifndef YAV_CORE_HASH_YAV_HASH_BUCKET_H
 #define YAV_CORE_HASH_YAV_HASH_BUCKET_H
 
@@ -42,6 +43,20 @@ class YavFastRemainder {
   private:
     uint64_t m_reciprocal;  // ceil(2^64 / d), wrapping to 0 for d = 1
     uint32_t m_divisor;
+};
+
+// The bucket rules of the hash tables, as YavHashChains takes them:
+// bucket(h, buckets) is the bucket, in [0, buckets.divisor()), of a key
+// whose hash is h.  REQUIRES: buckets.divisor() > 0.
+//   YavFoldedBuckets: yav_hash_bucket(h, count) (YavHashTable);
+//   YavPlainBuckets:  h % count, no folding (YavMultiHashTable).
+struct YavFoldedBuckets {
+    static uint32_t bucket(uint32_t h, const YavFastRemainder& buckets) {
+        return buckets.of(yav_hash_fold(h, buckets.divisor()));
+    }
+};
+struct YavPlainBuckets {
+    static uint32_t bucket(uint32_t h, const YavFastRemainder& buckets) { return buckets.of(h); }
 };
 
 #endif  // YAV_CORE_HASH_YAV_HASH_BUCKET_H
