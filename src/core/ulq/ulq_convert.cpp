@@ -46,6 +46,18 @@ long recode(From& from, To& to, const char* src, size_t srcLen, char* dst, size_
     return out > static_cast<size_t>(LONG_MAX) ? -1 : static_cast<long>(out);
 }
 
+// The position arguments of the resumable conversions: every pointer set,
+// and a buffer wherever a size is left.  Sets errno to EINVAL otherwise.
+template <class S, class D>
+bool resumableArgsValid(S** src, const size_t* srcLeft, D** dst, const size_t* dstLeft) {
+    if (src == nullptr || srcLeft == nullptr || dst == nullptr || dstLeft == nullptr ||
+        (*src == nullptr && *srcLeft != 0) || (*dst == nullptr && *dstLeft != 0)) {
+        errno = EINVAL;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 long ulq_to_utf8(ulq_cs_t cs, const char* src, size_t srcLen, char* dst, size_t dstSize) {
@@ -62,11 +74,7 @@ long ulq_from_utf8(ulq_cs_t cs, const char* src, size_t srcLen, char* dst, size_
 
 int ulq_to_ucs2_r(ulq_cs_t cs, const char** src, size_t* srcLeft, ulq_wchar_t** dst,
                   size_t* dstLeft) {
-    if (src == nullptr || srcLeft == nullptr || dst == nullptr || dstLeft == nullptr ||
-        (*src == nullptr && *srcLeft != 0) || (*dst == nullptr && *dstLeft != 0)) {
-        errno = EINVAL;
-        return -1;
-    }
+    if (!resumableArgsValid(src, srcLeft, dst, dstLeft)) return -1;
     YavCodeSetScope scope(cs);
     while (*srcLeft > 0) {
         // Room is checked first so that a caller converting one character
@@ -96,11 +104,7 @@ int ulq_to_ucs2_r(ulq_cs_t cs, const char** src, size_t* srcLeft, ulq_wchar_t** 
 
 int ulq_from_ucs2_r(ulq_cs_t cs, const ulq_wchar_t** src, size_t* srcLeft, char** dst,
                     size_t* dstLeft) {
-    if (src == nullptr || srcLeft == nullptr || dst == nullptr || dstLeft == nullptr ||
-        (*src == nullptr && *srcLeft != 0) || (*dst == nullptr && *dstLeft != 0)) {
-        errno = EINVAL;
-        return -1;
-    }
+    if (!resumableArgsValid(src, srcLeft, dst, dstLeft)) return -1;
     YavCodeSetScope scope(cs);
     while (*srcLeft > 0) {
         uint32_t unit = **src;
