@@ -6,15 +6,28 @@
 #include <cstdio>
 
 #include "core/msg/yav_msg_table.h"
+#include "core/msg/yav_status.h"
 
 struct kr_svc_handle_s {
     const char* component;
     std::atomic<unsigned> levels[yav_svc_subcomp_count];
+    std::atomic<kr_svc_debug_notify_fn> notify;
 };
 
 namespace {
 
-kr_svc_handle_s g_plugin_handle = {"pic", {}};
+kr_svc_handle_s g_plugin_handle = {"pic", {}, {nullptr}};
+
+// Name codes of the plug-in's sub-components, in table order.
+const uint32_t kSubcompNameCodes[yav_svc_subcomp_count] = {YAV_T_GENERAL,  YAV_T_HTTP,
+                                                           YAV_T_IIS,      YAV_T_CONFIGMGR,
+                                                           YAV_T_PROXY,    YAV_T_THREAD,
+                                                           YAV_T_MODULE,   YAV_T_PROCESSMGR,
+                                                           YAV_T_PROXY_IF, YAV_T_VERSION,
+                                                           YAV_T_PLUGIN,   0,
+                                                           YAV_T_REQUEST,  0,
+                                                           YAV_T_MEMORY,   YAV_T_URC,
+                                                           YAV_T_HPT,      YAV_T_STATS};
 
 const char* severity_name(uint32_t flags) {
     switch (flags & 0x1f0) {
@@ -65,9 +78,34 @@ bool kr_svc_debug_enabled(kr_svc_handle_t handle, unsigned subcomponent, unsigne
 }
 
 void kr_svc_set_debug_level(kr_svc_handle_t handle, unsigned subcomponent, unsigned level) {
-    if (subcomponent < yav_svc_subcomp_count) {
-        handle->levels[subcomponent].store(level > 9 ? 9 : level, std::memory_order_relaxed);
+    if (subcomponent >= yav_svc_subcomp_count) return;
+    if (level > 9) level = 9;
+    handle->levels[subcomponent].store(level, std::memory_order_relaxed);
+    kr_svc_debug_notify_fn fn = handle->notify.load();
+    if (fn != nullptr && kSubcompNameCodes[subcomponent] != 0) {
+        fn(kSubcompNameCodes[subcomponent], level);
     }
+}
+
+unsigned kr_svc_subcomp_count(kr_svc_handle_t) { return yav_svc_subcomp_count; }
+
+uint32_t kr_svc_subcomp_name_code(kr_svc_handle_t, unsigned subcomponent) {
+    return subcomponent < yav_svc_subcomp_count ? kSubcompNameCodes[subcomponent] : 0;
+}
+
+unsigned kr_svc_debug_level(kr_svc_handle_t handle, unsigned subcomponent) {
+    return subcomponent < yav_svc_subcomp_count
+               ? handle->levels[subcomponent].load(std::memory_order_relaxed)
+               : 0;
+}
+
+void kr_svc_set_debug_notify(kr_svc_handle_t handle, kr_svc_debug_notify_fn fn) {
+    handle->notify.store(fn);
+}
+
+void kr_svc__debug_utf8(kr_svc_handle_t handle, const char* file, int line, unsigned subcomponent,
+                        unsigned level, const char* text) {
+    kr_svc__debug_withfile(handle, file, line, subcomponent, level, "%s", text);
 }
 
 void kr_svc__debug_withfile(kr_svc_handle_t handle, const char* file, int line,

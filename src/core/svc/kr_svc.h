@@ -66,21 +66,36 @@ YAV_EXPORT void kr_svc__debug_withfile(kr_svc_handle_t handle, const char* file,
                                        ...) __attribute__((format(printf, 6, 7)));
 
 // True when debug text of `level` for the sub-component would be written.
-YAV_EXPORT bool kr_svc_debug_enabled(kr_svc_handle_t handle, unsigned subcomponent,
-                                     unsigned level);
+YAV_EXPORT bool kr_svc_debug_enabled(kr_svc_handle_t handle, unsigned subcomponent, unsigned level);
 // Sets the debug level (0-9) of one sub-component.
 YAV_EXPORT void kr_svc_set_debug_level(kr_svc_handle_t handle, unsigned subcomponent,
                                        unsigned level);
 
-#define YAV_SVC_LOG(subcomp, severity, argTypes, code, ...)                                 \
+// The sub-components of a handle: how many, the name code of each (the
+// message whose text names the matching trace) and its debug level.
+YAV_EXPORT unsigned kr_svc_subcomp_count(kr_svc_handle_t handle);
+YAV_EXPORT uint32_t kr_svc_subcomp_name_code(kr_svc_handle_t handle, unsigned subcomponent);
+YAV_EXPORT unsigned kr_svc_debug_level(kr_svc_handle_t handle, unsigned subcomponent);
+
+// Writes text as a debug record of the sub-component at level (when the
+// level is enabled), without formatting.
+YAV_EXPORT void kr_svc__debug_utf8(kr_svc_handle_t handle, const char* file, int line,
+                                   unsigned subcomponent, unsigned level, const char* text);
+
+// Called with (name code, new level) for every debug-level change of a
+// sub-component of the handle; null removes the callback.
+typedef void (*kr_svc_debug_notify_fn)(uint32_t nameCode, unsigned level);
+YAV_EXPORT void kr_svc_set_debug_notify(kr_svc_handle_t handle, kr_svc_debug_notify_fn fn);
+
+#define YAV_SVC_LOG(subcomp, severity, argTypes, code, ...)                                    \
     kr_svc_printf_withfile(yav_svc_plugin_handle(), __FILE__, __LINE__, (argTypes), (subcomp), \
                            (severity), (code), ##__VA_ARGS__)
 
-#define YAV_SVC_DEBUG(subcomp, level, ...)                                                     \
-    do {                                                                                     \
-        if (kr_svc_debug_enabled(yav_svc_plugin_handle(), (subcomp), (level)))               \
+#define YAV_SVC_DEBUG(subcomp, level, ...)                                                 \
+    do {                                                                                   \
+        if (kr_svc_debug_enabled(yav_svc_plugin_handle(), (subcomp), (level)))             \
             kr_svc__debug_withfile(yav_svc_plugin_handle(), __FILE__, __LINE__, (subcomp), \
-                                   (level), __VA_ARGS__);                                    \
+                                   (level), __VA_ARGS__);                                  \
     } while (0)
 
 #endif  // YAV_CORE_SVC_KR_SVC_H
