@@ -4,7 +4,8 @@
 // entries are completed once per process on first use (under pthread_once):
 // the log directory (index 2) and the localized HTML directory (index 5).
 // Afterwards the table is read-only and any thread may read it.  The
-// directory prefixes are build settings (see CMakeLists.txt).
+// directory prefixes are build settings (cmake/yav_paths.cmake).  The
+// strings are static: callers never free them.
 #ifndef YAV_CORE_SYSTEM_YAV_PATHS_H
 #define YAV_CORE_SYSTEM_YAV_PATHS_H
 
@@ -42,7 +43,8 @@ YAV_EXPORT const char* yav_kr_get_path(const char* name);
 YAV_EXPORT const char* yav_get_kr_path();
 
 // Normalises path in place: leading blanks and tabs removed, runs of "/"
-// collapsed, trailing blanks and tabs cut, a final "/" removed.
+// collapsed, trailing blanks and tabs cut, a final "/" removed (so "/"
+// itself becomes "").  A null path is left alone.
 YAV_EXPORT void yav_canonicalize_path(char* path);
 
 #endif  // YAV_CORE_SYSTEM_YAV_PATHS_H
