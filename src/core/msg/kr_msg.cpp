@@ -59,9 +59,23 @@ int s_catalogsOff = -1;  // SVC_NOXPGCAT as read at first use; -1: not read yet
 CachedCatalog s_cache[kCacheSize];
 unsigned s_cacheCount = 0;
 
+// A fork while another thread looks up a text must not leave the child
+// with a mutex that nobody will release: both are held across fork().
+void forkPrepare() {
+    yavthread_mutex_lock(&s_msgMutex);
+    yavthread_mutex_lock(&s_cacheMutex);
+}
+
+void forkRelease() {
+    yavthread_mutex_unlock(&s_cacheMutex);
+    yavthread_mutex_unlock(&s_msgMutex);
+}
+
 void createMutexes() {
     YAV_ASSERT(pthread_mutex_init(&s_msgMutex, nullptr) == 0);
     YAV_ASSERT(pthread_mutex_init(&s_cacheMutex, nullptr) == 0);
+    // Fails only when memory is short; forks are then merely less safe.
+    (void)pthread_atfork(forkPrepare, forkRelease, forkRelease);
 }
 
 uint32_t readU32(const unsigned char* p) {

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -370,6 +372,44 @@ TEST_F(KrMsgTest, ConcurrentLookUpsGetTheirOwnTexts) {
     }
     for (std::thread& thread : threads) thread.join();
     for (int count : mismatches) EXPECT_EQ(count, 0);
+}
+
+// Children forked while another thread is inside a look-up must still be
+// able to look texts up.  A child that has not finished after 5 seconds is
+// taken as hung, killed, and ends the test.
+TEST_F(KrMsgTest, ChildrenForkedDuringLookUpsCanLookUpTexts) {
+    useCatalogDir(YAV_TEST_MSG_DIR);
+    std::atomic<bool> stop{false};
+    std::thread busy([&stop] {
+        while (!stop.load()) free(kr_msg_get_msg(YAV_S_NOT_SUPPORTED, nullptr));
+    });
+    int hung = 0, failed = 0;
+    for (int i = 0; i < 100 && hung == 0; ++i) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            char* text = kr_msg_get_msg(YAV_S_NO_MEMORY, nullptr);
+            _exit(text != nullptr && strstr(text, "QRXIC0012E") != nullptr ? 0 : 1);
+        }
+        int status = 0;
+        pid_t done = 0;
+        for (int waited = 0; waited < 5000 && done == 0; ++waited) {
+            done = waitpid(child, &status, WNOHANG);
+            if (done == 0) usleep(1000);
+        }
+        if (done == 0) {
+            ++hung;
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            ++failed;
+        }
+    }
+    stop = true;
+    busy.join();
+    EXPECT_EQ(hung, 0);
+    EXPECT_EQ(failed, 0);
 }
 
 TEST(KrMsgPathTest, ExpandsSearchPathElements) {
