@@ -6,8 +6,9 @@
 //   timing and reports heap allocations per operation as "mallocs_per_op".
 // - Ratios: runWithRatios runs the registered cases and, after the usual
 //   table, prints each case's CPU time divided by its baseline's, both from
-//   the same run (medians when --benchmark_repetitions is given), so the
-//   figure holds on a noisy machine.
+//   the same run (medians when --benchmark_repetitions is given; real time
+//   for cases measured in real time), so the figure holds on a noisy
+//   machine.
 #ifndef YAV_BENCH_BENCH_SUPPORT_H
 #define YAV_BENCH_BENCH_SUPPORT_H
 
@@ -60,12 +61,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                m_seconds[name] = run.GetAdjustedCPUTime();
-                m_median[name] = true;
-            } else if (run.run_type == Run::RT_Iteration && !m_median[name]) {
-                m_seconds[name] = run.GetAdjustedCPUTime();
+            // Kept under the bare function name and under the full name
+            // with arguments and thread count; real time where the case
+            // asked for it (threaded cases), else CPU time.
+            for (const std::string& name : {run.run_name.function_name, run.run_name.str()}) {
+                double seconds = run.run_name.time_type.empty() ? run.GetAdjustedCPUTime()
+                                                                : run.GetAdjustedRealTime();
+                if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                    m_seconds[name] = seconds;
+                    m_median[name] = true;
+                } else if (run.run_type == Run::RT_Iteration && !m_median[name]) {
+                    m_seconds[name] = seconds;
+                }
             }
         }
     }

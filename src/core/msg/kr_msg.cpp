@@ -17,6 +17,7 @@
 #include "core/msg/yav_msg_table.h"
 #include "core/msg/yav_status.h"
 #include "core/system/yav_assert.h"
+#include "core/system/yav_shutdown.h"
 #include "core/threads/yavthread.h"
 #include "core/ulq/ulq.h"
 
@@ -76,6 +77,9 @@ void createMutexes() {
     YAV_ASSERT(pthread_mutex_init(&s_cacheMutex, nullptr) == 0);
     // Fails only when memory is short; forks are then merely less safe.
     (void)pthread_atfork(forkPrepare, forkRelease, forkRelease);
+    // The library's shutdown closes the cached catalogs; a later look-up
+    // opens them again.
+    (void)yav_shutdown_register(yav_shutdown_messages, yav_msg_reset_catalogs);
 }
 
 uint32_t readU32(const unsigned char* p) {

@@ -23,6 +23,7 @@
 #include "core/msg/kr_msg_internal.h"
 #include "core/msg/yav_msg_table.h"
 #include "core/msg/yav_status.h"
+#include "core/system/yav_shutdown.h"
 #include "core/ulq/ulq.h"
 
 extern char** environ;
@@ -372,6 +373,18 @@ TEST_F(KrMsgTest, ConcurrentLookUpsGetTheirOwnTexts) {
     }
     for (std::thread& thread : threads) thread.join();
     for (int count : mismatches) EXPECT_EQ(count, 0);
+}
+
+TEST_F(KrMsgTest, LookUpsWorkAgainAfterTheLibraryShutdownClosedTheCatalogs) {
+    useCatalogDir(YAV_TEST_MSG_DIR);
+    char* before = kr_msg_get_msg(YAV_S_NO_MEMORY, nullptr);
+    yav_shutdown();
+    char* after = kr_msg_get_msg(YAV_S_NO_MEMORY, nullptr);
+    ASSERT_NE(before, nullptr);
+    ASSERT_NE(after, nullptr);
+    EXPECT_STREQ(before, after);
+    free(before);
+    free(after);
 }
 
 // Children forked while another thread is inside a look-up must still be
