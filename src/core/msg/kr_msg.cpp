@@ -54,8 +54,8 @@ constexpr unsigned kCacheSize = 32;
 pthread_once_t s_once = PTHREAD_ONCE_INIT;
 // s_msgMutex serializes look-ups and guards s_catalogsOff; s_cacheMutex
 // guards the cache.  Taken in that order.
-pthread_mutex_t s_msgMutex;
-pthread_mutex_t s_cacheMutex;
+pthread_mutex_t s_msgMutex = PTHREAD_MUTEX_INITIALIZER;
+pthread_mutex_t s_cacheMutex = PTHREAD_MUTEX_INITIALIZER;
 int s_catalogsOff = -1;  // SVC_NOXPGCAT as read at first use; -1: not read yet
 CachedCatalog s_cache[kCacheSize];
 unsigned s_cacheCount = 0;
@@ -72,9 +72,9 @@ void forkRelease() {
     yavthread_mutex_unlock(&s_msgMutex);
 }
 
-void createMutexes() {
-    YAV_ASSERT(pthread_mutex_init(&s_msgMutex, nullptr) == 0);
-    YAV_ASSERT(pthread_mutex_init(&s_cacheMutex, nullptr) == 0);
+// The mutexes are initialised statically, so that a fork handler running
+// in another thread never sees them before they are ready.
+void registerProcessHandlers() {
     // Fails only when memory is short; forks are then merely less safe.
     (void)pthread_atfork(forkPrepare, forkRelease, forkRelease);
     // The library's shutdown closes the cached catalogs; a later look-up
@@ -316,7 +316,7 @@ int readFlag(const char* variable) {
 }
 
 char* getMessage(uint32_t code, bool utf8, uint32_t* status) {
-    pthread_once(&s_once, createMutexes);
+    pthread_once(&s_once, registerProcessHandlers);
     char* result = nullptr;
     bool noMemory = false;
     {
@@ -461,7 +461,7 @@ bool yav_msg_expand_path(const char* element, size_t length, const char* name, c
 }
 
 void yav_msg_reset_catalogs() {
-    pthread_once(&s_once, createMutexes);
+    pthread_once(&s_once, registerProcessHandlers);
     YavMutexLock msgLock(&s_msgMutex);
     YavMutexLock cacheLock(&s_cacheMutex);
     for (unsigned i = 0; i < s_cacheCount; ++i) {
