@@ -24,6 +24,7 @@
 #include "core/msg/yav_msg_table.h"
 #include "core/msg/yav_status.h"
 #include "core/system/yav_shutdown.h"
+#include "core/system/yav_test_tempdir.h"
 #include "core/ulq/ulq.h"
 
 extern char** environ;
@@ -110,9 +111,8 @@ class KrMsgTest : public ::testing::Test {
             m_saved.push_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
             unsetenv(name);
         }
-        char pattern[] = "/tmp/kr_msg_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
+        ASSERT_TRUE(m_tmp.ok()) << m_tmp.error();
+        m_dir = m_tmp.path();
         useCatalogDir(m_dir);
     }
 
@@ -126,8 +126,6 @@ class KrMsgTest : public ::testing::Test {
                 unsetenv(kVariables[i]);
             }
         }
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
     }
 
     // Catalogs come from <dir>/<locale>/<name>; the cache starts empty.
@@ -139,7 +137,8 @@ class KrMsgTest : public ::testing::Test {
     static constexpr const char* kVariables[] = {"NLSPATH", "SVC_NOXPGCAT", "KRSVC_DEBUG_MSG",
                                                  "ULQDIR"};
     std::vector<std::optional<std::string>> m_saved;
-    fs::path m_dir;
+    YavTestTempDir m_tmp{"kr_msg_test."};
+    fs::path m_dir;  // m_tmp's path
 };
 
 TEST(KrStatusDecodeTest, SplitsTechnologyComponentAndNumber) {
@@ -487,23 +486,22 @@ TEST(KrMsgCatalogCheckTest, AcceptsWhatGlibcReadsAndRefusesDamagedCatalogs) {
     }
 
     // The hand-built layout is the one glibc reads.
-    char pattern[] = "/tmp/kr_msg_cat.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    fs::path file = fs::path(pattern) / "t.cat";
+    YavTestTempDir dir("kr_msg_cat.");
+    ASSERT_TRUE(dir.ok()) << dir.error();
+    fs::path file = dir.path("t.cat");
     writeFile(file, cases[0].bytes);
     nl_catd catd = catopen(file.c_str(), NL_CAT_LOCALE);
     ASSERT_NE(catd, reinterpret_cast<nl_catd>(-1));
     EXPECT_STREQ(catgets(catd, 1, 3, nullptr), "text");
     catclose(catd);
-    fs::remove_all(pattern);
 }
 
 TEST(KrMsgCatalogCheckTest, RandomCatalogsThatPassAreSafeForCatgets) {
     // The check stays inside random images, and catgets reads whatever it
     // accepts, for every message number, without a crash.
-    char pattern[] = "/tmp/kr_msg_cat.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    fs::path file = fs::path(pattern) / "r.cat";
+    YavTestTempDir dir("kr_msg_cat.");
+    ASSERT_TRUE(dir.ok()) << dir.error();
+    fs::path file = dir.path("r.cat");
     std::mt19937 random(11);
     int accepted = 0;
     for (int round = 0; round < 400; ++round) {
@@ -528,7 +526,6 @@ TEST(KrMsgCatalogCheckTest, RandomCatalogsThatPassAreSafeForCatgets) {
         catclose(catd);
     }
     EXPECT_GT(accepted, 20);
-    fs::remove_all(pattern);
 }
 
 }  // namespace

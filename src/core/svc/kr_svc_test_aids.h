@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -19,6 +21,7 @@
 
 #include "core/svc/kr_svc.h"
 #include "core/svc/kr_svc_internal.h"
+#include "core/system/yav_test_tempdir.h"
 
 namespace svc_test {
 
@@ -88,9 +91,7 @@ inline std::string inChild(const std::function<std::string()>& fn) {
 class SvcTest : public testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kr_svc_test.XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_dir = pattern;
+        ASSERT_TRUE(m_dir.ok()) << m_dir.error();
         kr_svc_test_reset();
     }
 
@@ -104,8 +105,7 @@ class SvcTest : public testing::Test {
                 unsetenv(saved.first.c_str());
             }
         }
-        std::string command = "rm -rf '" + m_dir + "'";
-        EXPECT_EQ(0, system(command.c_str()));
+        EXPECT_TRUE(m_dir.remove()) << m_dir.path() << ": " << strerror(errno);
     }
 
     // Sets (value non-null) or removes an environment variable for this test.
@@ -119,7 +119,7 @@ class SvcTest : public testing::Test {
         }
     }
 
-    std::string path(const std::string& name) const { return m_dir + "/" + name; }
+    std::string path(const std::string& name) const { return m_dir.path(name); }
 
     // Sets a route and expects success.
     static void route(const std::string& spec) {
@@ -128,7 +128,7 @@ class SvcTest : public testing::Test {
         EXPECT_EQ(0u, status) << spec;
     }
 
-    std::string m_dir;
+    YavTestTempDir m_dir{"kr_svc_test."};
     std::vector<std::pair<std::string, std::pair<bool, std::string>>> m_env;
 };
 

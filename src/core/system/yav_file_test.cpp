@@ -1,12 +1,13 @@
 #include "core/system/yav_file.h"
 
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -14,22 +15,16 @@
 
 #include "core/memory/YavAllocator.h"
 #include "core/msg/yav_status.h"
+#include "core/system/yav_test_tempdir.h"
 
 namespace {
-
-int remove_entry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
 
 // Every test works in a fresh temporary directory, removed afterwards.
 class YavFileTest : public testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/yav_file_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_dir = pattern;
-    }
-    void TearDown() override { nftw(m_dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS); }
+    void SetUp() override { ASSERT_TRUE(m_tmp.ok()) << m_tmp.error(); }
 
-    std::string path(const std::string& name) const { return m_dir + "/" + name; }
+    std::string path(const std::string& name) const { return m_tmp.path(name); }
     void write(const std::string& name, const std::string& contents) {
         FILE* f = fopen(path(name).c_str(), "wb");
         ASSERT_NE(nullptr, f);
@@ -41,7 +36,7 @@ class YavFileTest : public testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    std::string m_dir;
+    YavTestTempDir m_tmp{"yav_file_"};
 };
 
 std::string pattern_text(size_t size) {
@@ -139,7 +134,7 @@ TEST_F(YavFileTest, TailGivesTheLastLinesThatFit) {
     }
     char buffer[16];
     size_t length;
-    EXPECT_EQ(YAV_S_INVALID_SYS_INPUT, yav_file_tail(m_dir.c_str(), 1, buffer, 16, &length));
+    EXPECT_EQ(YAV_S_INVALID_SYS_INPUT, yav_file_tail(m_tmp.path().c_str(), 1, buffer, 16, &length));
 }
 
 // An allocator that counts its blocks and refuses blocks above a limit.
@@ -221,8 +216,8 @@ TEST_F(YavFileTest, ListsADirectoryWithoutDotEntriesOneBufferPerHandle) {
     for (size_t i = 0; i < 3; ++i) write(expected[i], "");
     mkdir(path("sub").c_str(), 0700);
     yav_dir_t first = nullptr, second = nullptr;
-    ASSERT_EQ(0, yav_opendir(m_dir.c_str(), &first));
-    ASSERT_EQ(0, yav_opendir(m_dir.c_str(), &second));
+    ASSERT_EQ(0, yav_opendir(m_tmp.path().c_str(), &first));
+    ASSERT_EQ(0, yav_opendir(m_tmp.path().c_str(), &second));
     std::vector<std::string> seen[2];
     for (const char *a = yav_readdir(first), *b = yav_readdir(second); a != nullptr;
          a = yav_readdir(first), b = yav_readdir(second)) {
@@ -239,6 +234,89 @@ TEST_F(YavFileTest, ListsADirectoryWithoutDotEntriesOneBufferPerHandle) {
     EXPECT_EQ(YAV_S_NO_SUCH_RESOURCE, yav_opendir(path("missing").c_str(), &first));
     EXPECT_EQ(nullptr, first);
     EXPECT_EQ(YAV_S_INVALID_SYS_INPUT, yav_opendir(path("alpha").c_str(), &first));
+}
+
+// The tests' temporary directory: everything below it goes, links are removed
+// rather than followed, and a directory that cannot be made is reported.
+TEST(YavTestTempDirTest, RemovesItsTreeButNothingALinkPointsTo) {
+    YavTestTempDir outside("yav_tempdir_outside_");
+    ASSERT_TRUE(outside.ok()) << outside.error();
+    ASSERT_EQ(0, mkdir(outside.path("kept").c_str(), 0700));
+    fclose(fopen(outside.path("kept/file").c_str(), "w"));
+
+    std::string top;
+    {
+        YavTestTempDir dir("yav_tempdir_");
+        ASSERT_TRUE(dir.ok()) << dir.error();
+        top = dir.path();
+        EXPECT_EQ(top + "/a/b", dir.path("a/b"));
+        ASSERT_EQ(0, mkdir(dir.path("a").c_str(), 0700));
+        ASSERT_EQ(0, mkdir(dir.path("a/b").c_str(), 0700));
+        fclose(fopen(dir.path("a/b/file").c_str(), "w"));
+        fclose(fopen(dir.path("a/file").c_str(), "w"));
+        ASSERT_EQ(0, symlink(outside.path("kept").c_str(), dir.path("dirlink").c_str()));
+        ASSERT_EQ(0, symlink(outside.path("kept/file").c_str(), dir.path("a/filelink").c_str()));
+        ASSERT_EQ(0, symlink("/nonexistent", dir.path("dangling").c_str()));
+
+        // clear() empties the directory and keeps it.
+        ASSERT_TRUE(dir.clear()) << strerror(errno);
+        EXPECT_TRUE(yav_dir_exists(top.c_str()));
+        yav_dir_t listing = nullptr;
+        ASSERT_EQ(0, yav_opendir(top.c_str(), &listing));
+        EXPECT_EQ(nullptr, yav_readdir(listing));
+        yav_closedir(listing);
+        EXPECT_TRUE(yav_file_exists(outside.path("kept/file").c_str()));
+
+        ASSERT_EQ(0, mkdir(dir.path("again").c_str(), 0700));
+        ASSERT_EQ(0, symlink(outside.path("kept").c_str(), dir.path("again/link").c_str()));
+    }
+    struct stat st;
+    EXPECT_NE(0, lstat(top.c_str(), &st)) << top << " is still there";
+    EXPECT_TRUE(yav_file_exists(outside.path("kept/file").c_str()));
+
+    // remove() reports and ends the directory early.
+    ASSERT_TRUE(outside.remove()) << strerror(errno);
+    EXPECT_FALSE(outside.ok());
+    EXPECT_TRUE(outside.remove());  // nothing left to remove
+}
+
+TEST(YavTestTempDirTest, ComesFromTmpdirAndReportsWhenItCannotBeMade) {
+    const char* saved = getenv("TMPDIR");
+    const std::string old = saved != nullptr ? saved : "";
+    YavTestTempDir parent("yav_tempdir_parent_");
+    ASSERT_TRUE(parent.ok()) << parent.error();
+    struct Case {
+        std::string tmpdir;        // the value TMPDIR is set to
+        bool unset;                // TMPDIR is unset instead
+        std::string expectedBase;  // "" = cannot be made
+    };
+    const std::vector<Case> cases = {
+        {parent.path(), false, parent.path() + "/"},
+        {"", false, "/tmp/"},
+        {"", true, "/tmp/"},
+        {parent.path("missing"), false, ""},
+    };
+    for (const Case& c : cases) {
+        if (c.unset) {
+            unsetenv("TMPDIR");
+        } else {
+            setenv("TMPDIR", c.tmpdir.c_str(), 1);
+        }
+        YavTestTempDir dir("yav_tempdir_env_");
+        EXPECT_EQ(!c.expectedBase.empty(), dir.ok()) << c.tmpdir;
+        if (dir.ok()) {
+            EXPECT_EQ(c.expectedBase + "yav_tempdir_env_",
+                      dir.path().substr(0, dir.path().size() - 6));
+            EXPECT_EQ("", dir.error());
+        } else {
+            EXPECT_NE(std::string::npos, dir.error().find(c.tmpdir)) << dir.error();
+        }
+    }
+    if (saved != nullptr) {
+        setenv("TMPDIR", old.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 #include "core/system/yav_paths.h"
 
-#include <ftw.h>
+#include <errno.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/system/yav_paths_internal.h"
+#include "core/system/yav_test_tempdir.h"
 
 namespace {
 
@@ -75,12 +77,10 @@ TEST(YavPathsTest, LocaleNameComesFromLcAllThenLcMessages) {
     EXPECT_STREQ("C", yav_paths_locale_name(nullptr, "", tiny, sizeof tiny));
 }
 
-int remove_entry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
-
 TEST(YavPathsTest, LocalizedDirectoryIsTheFirstExistingCandidate) {
-    char pattern[] = "/tmp/yav_paths_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    const std::string base = std::string(pattern) + "/";
+    YavTestTempDir dir("yav_paths_");
+    ASSERT_TRUE(dir.ok()) << dir.error();
+    const std::string base = dir.path() + "/";
     struct Case {
         std::vector<std::string> dirs;  // a name ending in "!" is a plain file
         const char* locale;
@@ -99,8 +99,7 @@ TEST(YavPathsTest, LocalizedDirectoryIsTheFirstExistingCandidate) {
         {{"C"}, "../..", "C/"},
     };
     for (const Case& c : cases) {
-        nftw(pattern, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-        ASSERT_EQ(0, mkdir(pattern, 0700));
+        ASSERT_TRUE(dir.clear()) << strerror(errno);
         for (const std::string& d : c.dirs) {
             if (d.back() != '!') {
                 ASSERT_EQ(0, mkdir((base + d).c_str(), 0700));
@@ -120,7 +119,6 @@ TEST(YavPathsTest, LocalizedDirectoryIsTheFirstExistingCandidate) {
         yav_paths_localized_dir(base.c_str(), c.locale, out, base.size() + 2);
         EXPECT_EQ(base, out);
     }
-    nftw(pattern, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 }  // namespace

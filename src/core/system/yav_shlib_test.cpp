@@ -12,6 +12,7 @@
 
 #include "core/msg/yav_status.h"
 #include "core/sundry/yav_utf8.h"
+#include "core/system/yav_test_tempdir.h"
 
 namespace {
 
@@ -46,9 +47,9 @@ TEST(YavShlibTest, OpenPathSearchesTheDirectoriesThenTheSystem) {
     ASSERT_NE(0, dladdr(dlsym(RTLD_DEFAULT, "cos"), &info));
     char libm[PATH_MAX];
     ASSERT_NE(nullptr, realpath(info.dli_fname, libm));
-    char pattern[] = "/tmp/yav_shlib_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    const std::string dir = pattern;
+    YavTestTempDir tmp("yav_shlib_");
+    ASSERT_TRUE(tmp.ok()) << tmp.error();
+    const std::string dir = tmp.path();
     const std::vector<std::string> links = {"plain", "libprefixed.so", "suffixed.so", "toolong"};
     for (const std::string& name : links) symlink(libm, (dir + "/" + name).c_str());
     FILE* broken = fopen((dir + "/libm.so.6").c_str(), "w");
@@ -87,9 +88,6 @@ TEST(YavShlibTest, OpenPathSearchesTheDirectoriesThenTheSystem) {
             EXPECT_EQ(0, yav_shlib_close(handle));
         }
     }
-    for (const std::string& name : links) unlink((dir + "/" + name).c_str());
-    unlink((dir + "/libm.so.6").c_str());
-    rmdir(dir.c_str());
 }
 
 }  // namespace

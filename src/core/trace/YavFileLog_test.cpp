@@ -1,8 +1,6 @@
 #include "core/trace/YavFileLog.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "core/msg/yav_status.h"
+#include "core/system/yav_test_tempdir.h"
 
 namespace {
 
@@ -23,16 +22,8 @@ const std::regex kLine(
 
 class YavFileLogTest : public testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/yav_filelog_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_dir = pattern;
-    }
-    void TearDown() override {
-        for (const char* name : {"a.log", "b.log", "shared.log"}) unlink(path(name).c_str());
-        rmdir(m_dir.c_str());
-    }
-    std::string path(const std::string& name) const { return m_dir + "/" + name; }
+    void SetUp() override { ASSERT_TRUE(m_dir.ok()) << m_dir.error(); }
+    std::string path(const std::string& name) const { return m_dir.path(name); }
     // The file's lines as their regular-expression matches.
     std::vector<std::smatch> lines(const std::string& name) {
         std::ifstream in(path(name), std::ios::binary);
@@ -46,7 +37,7 @@ class YavFileLogTest : public testing::Test {
         return result;
     }
 
-    std::string m_dir;
+    YavTestTempDir m_dir{"yav_filelog_"};
     std::string m_text;
 };
 
