@@ -8,7 +8,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "core/encoders/yav_base64_alphabet.h"
+#include "core/encoders/yav_base64.h"
 #include "core/threads/yavthread.h"
 #include "core/ulq/yav_utf8_codec.h"
 
@@ -327,15 +327,8 @@ int YavBinaryToBase64Converter::maxToLength(const unsigned char*, int n) const {
 int YavBinaryToBase64Converter::convertChar(const unsigned char* src, int n, int& consumed,
                                             char* out, int room) const {
     if (room < 4) return -1;
-    const char* symbols = yav_base64_std_alphabet.symbols;
     int take = n < 3 ? n : 3;
-    unsigned b0 = src[0];
-    unsigned b1 = take > 1 ? src[1] : 0;
-    unsigned b2 = take > 2 ? src[2] : 0;
-    out[0] = symbols[b0 >> 2];
-    out[1] = symbols[((b0 & 0x03) << 4) | (b1 >> 4)];
-    out[2] = take > 1 ? symbols[((b1 & 0x0F) << 2) | (b2 >> 6)] : YAV_BASE64_PAD;
-    out[3] = take > 2 ? symbols[b2 & 0x3F] : YAV_BASE64_PAD;
+    yav_base64_encode_group(yav_base64_std_alphabet, src, take, out);
     consumed = take;
     return 4;
 }
