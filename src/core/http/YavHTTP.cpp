@@ -96,14 +96,37 @@ bool isShortNameAlias(const char* s, int n) {
     return n > 2 && isDigit(s[n - 1]) && s[n - 2] == '~';
 }
 
-// Appends the segment lower-cased character by character in the current
-// locale.  Characters are decoded and re-encoded as UTF-8.
+// Appends the ASCII run at s (n bytes, all below 0x80) lowered: only A-Z
+// change, the rule every case-blind comparison and hash of the library
+// applies to ASCII.
+bool appendLoweredAscii(const char* s, int n, YavString& out) {
+    int length = out.getLength();
+    if (!out.reserve(length + n)) return false;
+    char* d = out.getWritableData() + length;
+    for (int i = 0; i < n; ++i) {
+        char c = s[i];
+        d[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    out.setLength(length + n);
+    return true;
+}
+
+// Appends the segment lower-cased in the current locale.  Runs of ASCII are
+// lowered directly; other characters are decoded, lowered and re-encoded as
+// UTF-8.
 yav_status_t appendLowered(const char* s, int n, YavString& out) {
     ulq_cs_t utf8 = ulq_utf8_cs();
     ulq_loc_t loc = ulq_current_loc();
     if (loc == nullptr) return YAV_S_NO_MEMORY;
     int i = 0;
     while (i < n) {
+        int run = 0;
+        while (i + run < n && static_cast<unsigned char>(s[i + run]) < 0x80) ++run;
+        if (run > 0) {
+            if (!appendLoweredAscii(s + i, run, out)) return YAV_S_NO_MEMORY;
+            i += run;
+            continue;
+        }
         wchar_t wc = 0;
         int used = ulq_mbtowc(utf8, &wc, s + i, static_cast<size_t>(n - i));
         if (used < 0) {
