@@ -7,6 +7,7 @@
 
 #include "core/http/YavHTTPHdrNameRef.h"
 #include "core/http/YavHTTPHeaders.h"
+#include "core/http/YavHTTPParser.h"
 #include "core/msg/yav_status.h"
 #include "core/svc/kr_svc.h"
 #include "core/ulq/ulq.h"
@@ -326,7 +327,8 @@ yav_status_t YavHTTP::buildAbsoluteURL(const YavStringRef& baseUrl, const YavStr
     YavString base(baseUrl);
     if (!base.ok()) return YAV_S_NO_MEMORY;
     YavStringRef scheme, host, port, location, query;
-    yav_status_t status = yav_http_split_url(base, scheme, host, port, location, query);
+    YavBufferCursor cursor(base.getData(), base.getLength());
+    yav_status_t status = YavHTTPParser::parseHTTPURL(cursor, scheme, host, port, location, query);
     if (status != 0) return status;
     if (!url.isEmpty() && url.at(0) == '/') {
         return buildUrl(scheme, host, port, url, YavStringRef(), out) ? 0 : YAV_S_NO_MEMORY;
@@ -342,73 +344,4 @@ yav_status_t YavHTTP::buildAbsoluteURL(const YavStringRef& baseUrl, const YavStr
     }
     if (!buildUrl(scheme, host, port, directory, YavStringRef(), out)) return YAV_S_NO_MEMORY;
     return out.append(url) ? 0 : YAV_S_NO_MEMORY;
-}
-
-namespace {
-
-int findByte(const char* s, int from, int n, char c) {
-    for (int i = from; i < n; ++i) {
-        if (s[i] == c) return i;
-    }
-    return -1;
-}
-
-}  // namespace
-
-yav_status_t yav_http_split_url(const YavStringRef& url, YavStringRef& scheme, YavStringRef& host,
-                                YavStringRef& port, YavStringRef& location, YavStringRef& query) {
-    const char* s = url.getData();
-    int n = url.getLength();
-    int at = 0;
-    scheme.clear();
-    host.clear();
-    port.clear();
-    location.clear();
-    query.clear();
-
-    // Scheme: text before the first ':' when "//" and at least one byte follow.
-    int colon = findByte(s, 0, n, ':');
-    if (colon >= 0 && n - colon > 3 && s[colon + 1] == '/' && s[colon + 2] == '/') {
-        YavHTTPHdrNameRef name(s, colon);
-        if (name.compare(yav_protocol_http) != 0 && name.compare(yav_protocol_https) != 0) {
-            return YAV_S_NOT_AVAILABLE;
-        }
-        scheme.set(s, colon);
-        at = colon + 3;
-    }
-
-    // Host: between brackets (IPv6), or up to ':', '/' or the end.
-    if (at < n) {
-        if (s[at] == '[') {
-            int close = findByte(s, at + 1, n, ']');
-            if (close > at + 1) {
-                host.set(s + at + 1, close - at - 1);
-                at = close + 1;
-            }
-        } else {
-            int end = at;
-            while (end < n && s[end] != ':' && s[end] != '/') ++end;
-            host.set(s + at, end - at);
-            at = end;
-        }
-    }
-
-    // Port: ':' and digits, recognised only when a '/' follows them.
-    if (n - at >= 2 && s[at] == ':') {
-        int end = at + 1;
-        while (end < n && isDigit(s[end])) ++end;
-        if (end > at + 1 && end < n && s[end] == '/') {
-            port.set(s + at + 1, end - at - 1);
-            at = end;
-        }
-    }
-
-    if (at < n && s[at] == '/') {
-        int end = findByte(s, at, n, '?');
-        if (end < 0) end = n;
-        location.set(s + at, end - at);
-        at = end;
-    }
-    if (at < n && s[at] == '?') query.set(s + at + 1, n - at - 1);
-    return 0;
 }

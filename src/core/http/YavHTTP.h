@@ -80,14 +80,4 @@ class YAV_EXPORT YavHTTP {
                                          YavString& out);
 };
 
-// Splits an absolute (or server-relative) HTTP URL into references into
-// url: scheme ("http" or "https" in any case, or empty when the URL has
-// none), host (brackets removed), port (digits, only when a path follows),
-// location (from the first '/' up to '?') and query (after '?').  Missing
-// parts are empty.  YAV_S_NOT_AVAILABLE when the scheme is another one or
-// the host part is malformed.
-YAV_EXPORT yav_status_t yav_http_split_url(const YavStringRef& url, YavStringRef& scheme,
-                                           YavStringRef& host, YavStringRef& port,
-                                           YavStringRef& location, YavStringRef& query);
-
 #endif  // YAV_CORE_HTTP_YAVHTTP_H

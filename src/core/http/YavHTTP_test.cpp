@@ -240,33 +240,4 @@ TEST(YavHTTPTest, BuildsAbsoluteRedirectURLs) {
     }
 }
 
-TEST(YavHTTPTest, SplitsURLsIntoTheirParts) {
-    struct Case {
-        const char* url;
-        yav_status_t status;
-        const char* parts[5];  // scheme, host, port, location, query
-    };
-    const std::vector<Case> cases = {
-        {"https://[::1]:8443/p?q=1", 0, {"https", "::1", "8443", "/p", "q=1"}},
-        {"http://h:8080", 0, {"http", "h", "", "", ""}},
-        {"http://h:8080/", 0, {"http", "h", "8080", "/", ""}},
-        {"http://h:80x/", 0, {"http", "h", "", "", ""}},
-        {"/p", 0, {"", "", "", "/p", ""}},
-        {"?a", 0, {"", "?a", "", "", ""}},
-        {"/?a", 0, {"", "", "", "/", "a"}},
-        {"ftp://h/p", YAV_S_NOT_AVAILABLE, {"", "", "", "", ""}},
-        {"http://", 0, {"", "http", "", "", ""}},
-        {"http://[::1/p", 0, {"http", "", "", "", ""}},
-        {"h:1/p?a?b", 0, {"", "h", "1", "/p", "a?b"}},
-    };
-    for (const Case& c : cases) {
-        YavStringRef parts[5];
-        EXPECT_EQ(c.status, yav_http_split_url(YavStringRef(c.url), parts[0], parts[1], parts[2],
-                                               parts[3], parts[4]))
-            << c.url;
-        if (c.status != 0) continue;
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(c.parts[i], str(parts[i])) << c.url << " part " << i;
-    }
-}
-
 }  // namespace
