@@ -67,7 +67,17 @@ int YavBufferCursor::find(unsigned char c) const {
 }
 
 int YavBufferCursor::scanRun(const uint32_t* table) const {
+    // Four bytes per bound check: header lines are long runs.
+    const unsigned char* p = m_current;
+    const int remaining = m_remaining;
     int n = 0;
-    while (n < m_remaining && table[m_current[n]] == 0) ++n;
+    while (n + 4 <= remaining) {
+        if (table[p[n]] != 0) return n;
+        if (table[p[n + 1]] != 0) return n + 1;
+        if (table[p[n + 2]] != 0) return n + 2;
+        if (table[p[n + 3]] != 0) return n + 3;
+        n += 4;
+    }
+    while (n < remaining && table[p[n]] == 0) ++n;
     return n;
 }
