@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "core/buffers/yav_string_test_aids.h"
@@ -102,6 +103,36 @@ TEST(YavHTMLTest, OutOfMemoryIsReportedAndKeepsWhatWasAppended) {
     EXPECT_EQ(YavHTML::escape(ref, out), YAV_S_NO_MEMORY);
     ASSERT_GT(out.getLength(), 0);
     EXPECT_EQ(text(out).find_first_not_of("&lt;"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Random texts built from the bytes that matter to entities, each in a
+// block of exactly its size: unescape never reads past it, never grows the
+// text, and undoes escape.
+TEST(YavHTMLTest, RandomTextsUnescapeWithinBoundsAndRoundTrip) {
+    const char alphabet[] = "&;#<>\"amptgquolAMPx1 \x80\xff";
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (size_t n = random() % 40; n > 0; --n) {
+            text.push_back(alphabet[random() % (sizeof alphabet - 1)]);
+        }
+        auto exact = exactChars(text);
+        YavStringRef ref(exact.data(), exact.size());
+        YavString plain;
+        ASSERT_EQ(0u, YavHTML::unescape(ref, plain)) << text;
+        EXPECT_LE(plain.getLength(), exact.size()) << text;
+
+        YavString escaped, back;
+        ASSERT_EQ(0u, YavHTML::escape(ref, escaped)) << text;
+        EXPECT_FALSE(YavHTML::tainted(YavStringRef(escaped.getData(), escaped.getLength())));
+        ASSERT_EQ(0u,
+                  YavHTML::unescape(YavStringRef(escaped.getData(), escaped.getLength()), back));
+        EXPECT_EQ(text, std::string(back.getData(), back.getLength()));
+    }
 }
 
 }  // namespace

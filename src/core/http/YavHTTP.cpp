@@ -1,5 +1,6 @@
 #include "core/http/YavHTTP.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -97,9 +98,23 @@ bool isShortNameAlias(const char* s, int n) {
     return n > 2 && isDigit(s[n - 1]) && s[n - 2] == '~';
 }
 
+// True when loc lowers ASCII as the C locale does (A-Z to a-z, nothing else
+// changed), so runs of ASCII can be lowered without the locale.  Most
+// locales do; a Turkish one lowers 'I' to a dotless i.  The last locale
+// found to qualify is remembered.
+bool lowersAsciiPlainly(ulq_loc_t loc) {
+    static std::atomic<ulq_loc_t> plain{nullptr};
+    if (plain.load(std::memory_order_acquire) == loc) return true;
+    for (wchar_t c = 1; c < 0x80; ++c) {
+        wchar_t expected = (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
+        if (ulq_towlower(loc, c) != expected) return false;
+    }
+    plain.store(loc, std::memory_order_release);
+    return true;
+}
+
 // Appends the ASCII run at s (n bytes, all below 0x80) lowered: only A-Z
-// change, the rule every case-blind comparison and hash of the library
-// applies to ASCII.
+// change.
 bool appendLoweredAscii(const char* s, int n, YavString& out) {
     int length = out.getLength();
     if (!out.reserve(length + n)) return false;
@@ -113,16 +128,17 @@ bool appendLoweredAscii(const char* s, int n, YavString& out) {
 }
 
 // Appends the segment lower-cased in the current locale.  Runs of ASCII are
-// lowered directly; other characters are decoded, lowered and re-encoded as
-// UTF-8.
+// lowered directly where the locale lowers them as the C locale does; every
+// other character is decoded, lowered by the locale and re-encoded as UTF-8.
 yav_status_t appendLowered(const char* s, int n, YavString& out) {
     ulq_cs_t utf8 = ulq_utf8_cs();
     ulq_loc_t loc = ulq_current_loc();
     if (loc == nullptr) return YAV_S_NO_MEMORY;
+    const bool plainAscii = lowersAsciiPlainly(loc);
     int i = 0;
     while (i < n) {
         int run = 0;
-        while (i + run < n && static_cast<unsigned char>(s[i + run]) < 0x80) ++run;
+        while (plainAscii && i + run < n && static_cast<unsigned char>(s[i + run]) < 0x80) ++run;
         if (run > 0) {
             if (!appendLoweredAscii(s + i, run, out)) return YAV_S_NO_MEMORY;
             i += run;

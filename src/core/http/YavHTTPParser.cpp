@@ -314,8 +314,6 @@ yav_status_t YavHTTPParser::parseHeaderSet(YavBufferCursor& cursor, YavHTTPHeade
 yav_status_t YavHTTPParser::rebuildHeaderSet(YavHTTPHeaderSet& headers, YavAllocator* allocator,
                                              char** block) {
     if (block != nullptr) *block = nullptr;
-    // Without somewhere to hand the block over, it could never be freed.
-    if (block == nullptr && !headers.isEmpty()) return YAV_S_INVALID_VALUE;
     uint64_t total = 0;
     for (auto it = headers.begin(); !it.isEnd(); ++it) {
         const int nameLength = it.key()->getLength();
@@ -356,6 +354,6 @@ yav_status_t YavHTTPParser::rebuildHeaderSet(YavHTTPHeaderSet& headers, YavAlloc
         YavAllocator::deallocate(allocator, out);
         return YAV_S_CFG_INTERNAL;
     }
-    *block = out;
+    if (block != nullptr) *block = out;
     return 0;
 }

@@ -130,8 +130,9 @@ class YAV_EXPORT YavHTTPParser {
     // Rewrites every entry of headers as "name: value\r\n" into one block
     // from allocator and re-parses the table over it.  The caller owns the
     // block (null when the table was empty) and frees it with the same
-    // allocator once the table is no longer used; block may be null only
-    // for an empty table (else YAV_S_INVALID_VALUE).  A block that does not
+    // allocator once the table is no longer used.  block may be null when
+    // the allocator reclaims its blocks itself (a per-request caching
+    // allocator emptied at the end of the request).  A block that does not
     // parse back whole gives YAV_S_CFG_INTERNAL with the table emptied.
     // The block lists the headers in table order (by bucket), not in the
     // order they were added.

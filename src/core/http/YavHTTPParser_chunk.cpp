@@ -2,6 +2,7 @@
 // bytes at hand.  The work is done on a copy of the cursor, which is
 // committed only on success, so a chunk that has not fully arrived leaves
 // the caller's cursor untouched.
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 
@@ -19,13 +20,18 @@ bool atCRLF(const YavBufferCursor& cursor, int offset) {
 
 yav_status_t YavHTTPParser::parseChunk(YavBufferCursor& cursor, YavStringRef& data) {
     YavBufferCursor c = cursor;
+    // A size is hex digits only: no sign, no leading blanks.
+    const int first = c.peek(0);
+    if (first < 0 || !isxdigit(first)) return YAV_S_NOT_AVAILABLE;
     const int savedErrno = errno;
     errno = 0;
     int digits = 0;
     const unsigned long size = yav_strtoul_n(c.getCurrentText(), c.getRemaining(), &digits, 16);
     const bool overflow = errno == ERANGE;
     errno = savedErrno;
-    if (digits == 0 || overflow) return YAV_S_NOT_AVAILABLE;
+    if (digits == 0 || overflow || size > static_cast<unsigned long>(INT32_MAX) - 2) {
+        return YAV_S_NOT_AVAILABLE;
+    }
     c.advance(digits);
 
     // Chunk extensions are skipped up to the end of the size line.
