@@ -19,11 +19,7 @@ const char* const YavRespCookie::MaxAge = "Max-Age";
 const char* const YavRespCookie::Expires = "Expires";
 const char* const YavRespCookie::Secure = "Secure";
 
-namespace {
-
-// ASCII case-insensitive comparison of a token with an attribute word of
-// exactly its length.
-bool yav_cookie_word_is(const YavStringRef& token, const char* word, int wordLen) {
+bool YavCookie::wordIs(const YavStringRef& token, const char* word, int wordLen) {
     if (token.getLength() != wordLen) return false;
     const char* data = token.getData();
     for (int i = 0; i < wordLen; ++i) {
@@ -38,28 +34,69 @@ bool yav_cookie_word_is(const YavStringRef& token, const char* word, int wordLen
 
 // Marks first: white space that is not there makes wasteWhiteSpace go back
 // to the mark, which must be the current position.
-void yav_cookie_skip_space(YavBufferCursor& cursor) {
+void YavCookie::skipSpace(YavBufferCursor& cursor) {
     cursor.mark();
     YavHTTPParser::wasteWhiteSpace(cursor);
     cursor.mark();
 }
 
-// After an '=' has been seen: consumes it and the value.  YAV_S_NOT_AVAILABLE
-// when no value follows.
-yav_status_t yav_cookie_value_after_equals(YavBufferCursor& cursor, YavStringRef& value) {
-    cursor.advance(1);
-    cursor.mark();
-    yav_cookie_skip_space(cursor);
-    return YavHTTPParser::parseCookieValue(cursor, value);
+bool YavCookie::parseVersion(const YavStringRef& text, int32_t* version) {
+    int n = text.getLength();
+    if (n == 0) return false;
+    int64_t v = 0;
+    for (int i = 0; i < n; ++i) {
+        char c = text.getData()[i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+        if (v > INT32_MAX) return false;
+    }
+    *version = static_cast<int32_t>(v);
+    return true;
 }
 
-int yav_decimal_digits(uint32_t v) {
+int YavCookie::decimalDigits(uint32_t v) {
     int n = 1;
     while (v >= 10) {
         v /= 10;
         ++n;
     }
     return n;
+}
+
+char* YavCookie::putDecimal(char* p, uint32_t v) {
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n > 0) *p++ = digits[--n];
+    return p;
+}
+
+bool YavCookie::updateVersion(int version, int32_t* stored, unsigned char* flags,
+                              unsigned char flag) {
+    bool had = (*flags & flag) != 0;
+    if (version == -1) {
+        if (!had) return false;
+        *flags &= static_cast<unsigned char>(~flag);
+    } else {
+        if (had && *stored == version) return false;
+        *stored = version;
+        *flags |= flag;
+    }
+    return true;
+}
+
+namespace {
+
+// After an '=' has been seen: consumes it and the value.  YAV_S_NOT_AVAILABLE
+// when no value follows.
+yav_status_t yav_cookie_value_after_equals(YavBufferCursor& cursor, YavStringRef& value) {
+    cursor.advance(1);
+    cursor.mark();
+    YavCookie::skipSpace(cursor);
+    return YavHTTPParser::parseCookieValue(cursor, value);
 }
 
 // Bounded writer of the formatted forms; the caller sized the buffer with
@@ -77,15 +114,7 @@ struct YavCookieWriter {
         put("=", 1);
         put(v);
     }
-    void number(uint32_t v) {
-        char digits[10];
-        int n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        while (n > 0) *p++ = digits[--n];
-    }
+    void number(uint32_t v) { p = YavCookie::putDecimal(p, v); }
 };
 
 }  // namespace
@@ -103,14 +132,23 @@ YavCookie::YavCookie(YavAllocator* allocator)
 
 YavCookie::YavCookie(const YavStringRefT<char>& text, YavAllocator* allocator)
     : YavCookie(allocator) {
-    m_text.set(text.getData(), text.getLength());
-    m_flags = yav_cookie_made_from_text;
+    initFromText(text);
 }
 
 YavCookie::YavCookie(const YavStringRef& name, const YavStringRefT<char>& value,
                      const YavStringRefT<char>* path, const YavStringRefT<char>* domain,
                      YavAllocator* allocator)
     : YavCookie(allocator) {
+    initFromParts(name, value, path, domain);
+}
+
+void YavCookie::initFromText(const YavStringRefT<char>& text) {
+    m_text.set(text.getData(), text.getLength());
+    m_flags = yav_cookie_made_from_text;
+}
+
+void YavCookie::initFromParts(const YavStringRef& name, const YavStringRefT<char>& value,
+                              const YavStringRefT<char>* path, const YavStringRefT<char>* domain) {
     m_flags = yav_cookie_made_from_parts | yav_cookie_has_name | yav_cookie_has_value;
     m_name.set(name.getData(), name.getLength());
     m_value.set(value.getData(), value.getLength());
@@ -191,30 +229,41 @@ yav_status_t YavCookie::ensureParsed() {
     return parseString(cursor);
 }
 
-yav_status_t YavCookie::getName(YavStringRef* name) {
-    if ((m_flags & yav_cookie_has_name) == 0) {
+template <class T>
+yav_status_t YavCookie::getPart(const unsigned char& flags, unsigned char flag, const T& field,
+                                T* out) {
+    if ((flags & flag) == 0) {
         yav_status_t st = ensureParsed();
         if (st != 0) return st;
-        if ((m_flags & yav_cookie_has_name) == 0) return YAV_S_NOT_AVAILABLE;
+        if ((flags & flag) == 0) return YAV_S_NOT_AVAILABLE;
     }
-    *name = m_name;
+    *out = field;
     return 0;
 }
 
-#define YAV_COOKIE_GETTER(method, field, flag)                       \
-    yav_status_t YavCookie::method(YavNCPStringRef* out) {           \
-        if ((m_flags & (flag)) == 0) {                               \
-            yav_status_t st = ensureParsed();                        \
-            if (st != 0) return st;                                  \
-            if ((m_flags & (flag)) == 0) return YAV_S_NOT_AVAILABLE; \
-        }                                                            \
-        *out = field;                                                \
-        return 0;                                                    \
-    }
-YAV_COOKIE_GETTER(getValue, m_value, yav_cookie_has_value)
-YAV_COOKIE_GETTER(getPath, m_path, yav_cookie_has_path)
-YAV_COOKIE_GETTER(getDomain, m_domain, yav_cookie_has_domain)
-#undef YAV_COOKIE_GETTER
+yav_status_t YavCookie::getName(YavStringRef* name) {
+    return getPart(m_flags, yav_cookie_has_name, m_name, name);
+}
+
+bool YavCookie::nameIs(const YavStringRef& name) {
+    YavStringRef own;
+    if (getName(&own) != 0) return false;
+    int n = own.getLength();
+    return n == name.getLength() &&
+           (n == 0 || memcmp(own.getData(), name.getData(), static_cast<size_t>(n)) == 0);
+}
+
+yav_status_t YavCookie::getValue(YavNCPStringRef* value) {
+    return getPart(m_flags, yav_cookie_has_value, m_value, value);
+}
+
+yav_status_t YavCookie::getPath(YavNCPStringRef* path) {
+    return getPart(m_flags, yav_cookie_has_path, m_path, path);
+}
+
+yav_status_t YavCookie::getDomain(YavNCPStringRef* domain) {
+    return getPart(m_flags, yav_cookie_has_domain, m_domain, domain);
+}
 
 yav_status_t YavCookie::setName(const YavStringRef& name) {
     yav_status_t st = ensureParsed();
@@ -248,20 +297,21 @@ void yav_cookie_store(YavNCPStringRef& field, Flags& flags, unsigned char flag,
 }
 }  // namespace
 
-yav_status_t YavCookie::setPath(const YavStringRefT<char>& path) {
+yav_status_t YavCookie::changePart(YavNCPStringRef& field, unsigned char& flags, unsigned char flag,
+                                   const YavStringRefT<char>& text) {
     yav_status_t st = ensureParsed();
     if (st != 0) return st;
-    yav_cookie_store(m_path, m_flags, yav_cookie_has_path, path);
+    yav_cookie_store(field, flags, flag, text);
     markChanged();
     return 0;
 }
 
+yav_status_t YavCookie::setPath(const YavStringRefT<char>& path) {
+    return changePart(m_path, m_flags, yav_cookie_has_path, path);
+}
+
 yav_status_t YavCookie::setDomain(const YavStringRefT<char>& domain) {
-    yav_status_t st = ensureParsed();
-    if (st != 0) return st;
-    yav_cookie_store(m_domain, m_flags, yav_cookie_has_domain, domain);
-    markChanged();
-    return 0;
+    return changePart(m_domain, m_flags, yav_cookie_has_domain, domain);
 }
 
 yav_status_t YavCookie::lengthFromText(bool* done, int* length) {
@@ -282,29 +332,18 @@ yav_status_t YavCookie::lengthFromText(bool* done, int* length) {
     return 0;
 }
 
-// ---- request cookies ----
-
-int YavReqCookie::formattedLen() {
-    int length = m_name.getLength() + 1;
-    if ((m_flags & yav_cookie_has_value) != 0) length += m_value.getLength();
-    if ((m_flags & yav_cookie_has_path) != 0 && !m_path.isEmpty()) length += m_path.getLength() + 8;
-    if ((m_flags & yav_cookie_has_domain) != 0 && !m_domain.isEmpty()) {
-        length += m_domain.getLength() + 10;
-    }
-    return length;
-}
-
-yav_status_t YavReqCookie::getLen(int* length) {
+yav_status_t YavCookie::getLen(int* length) {
     bool done = false;
     yav_status_t st = lengthFromText(&done, length);
     if (st != 0 || done) return st;
-    m_textLen = formattedLen();
+    m_textLen = m_name.getLength() + 1 + attributesLen();
+    if ((m_flags & yav_cookie_has_value) != 0) m_textLen += m_value.getLength();
     m_flags |= yav_cookie_text_current;
     *length = m_textLen;
     return 0;
 }
 
-yav_status_t YavReqCookie::get(char* buffer) {
+yav_status_t YavCookie::get(char* buffer) {
     if ((m_flags & (yav_cookie_made_from_text | yav_cookie_text_current)) ==
         (yav_cookie_made_from_text | yav_cookie_text_current)) {
         int n = m_textLen;
@@ -318,23 +357,18 @@ yav_status_t YavReqCookie::get(char* buffer) {
     w.put(m_name);
     w.put("=", 1);
     if ((m_flags & yav_cookie_has_value) != 0) w.put(m_value);
-    if ((m_flags & yav_cookie_has_path) != 0 && !m_path.isEmpty()) w.pair(Path, PathLen, m_path);
-    if ((m_flags & yav_cookie_has_domain) != 0 && !m_domain.isEmpty()) {
-        w.pair(Domain, DomainLen, m_domain);
-    }
-    *w.p = 0;
+    *putAttributes(w.p) = 0;
     return 0;
 }
 
-yav_status_t YavReqCookie::parseString(YavBufferCursor& cursor) {
-    int start = cursor.getOffset();
+yav_status_t YavCookie::parseNameValue(YavBufferCursor& cursor, bool response) {
     YavStringRef token;
     yav_status_t st = YavHTTPParser::parseToken(cursor, token);
     if (st != 0) return st;
     m_name.set(token.getData(), token.getLength());
     m_flags |= yav_cookie_has_name;
-
-    yav_cookie_skip_space(cursor);
+    skipSpace(cursor);
+    if (response && cursor.atEnd()) return YAV_S_HTTP_UNEXPECTED_END;
     if (cursor.peek() == '=') {
         YavStringRef value;
         st = yav_cookie_value_after_equals(cursor, value);
@@ -343,21 +377,50 @@ yav_status_t YavReqCookie::parseString(YavBufferCursor& cursor) {
             m_flags |= yav_cookie_has_value;
         } else if (st != YAV_S_NOT_AVAILABLE) {
             return st;
+        } else if (response) {
+            m_flags &= static_cast<unsigned char>(~yav_cookie_has_value);
         }
     }
-    yav_cookie_skip_space(cursor);
+    skipSpace(cursor);
+    return 0;
+}
+
+// ---- request cookies ----
+
+int YavReqCookie::attributesLen() {
+    int length = 0;
+    if ((m_flags & yav_cookie_has_path) != 0 && !m_path.isEmpty()) length += m_path.getLength() + 8;
+    if ((m_flags & yav_cookie_has_domain) != 0 && !m_domain.isEmpty()) {
+        length += m_domain.getLength() + 10;
+    }
+    return length;
+}
+
+char* YavReqCookie::putAttributes(char* p) {
+    YavCookieWriter w{p};
+    if ((m_flags & yav_cookie_has_path) != 0 && !m_path.isEmpty()) w.pair(Path, PathLen, m_path);
+    if ((m_flags & yav_cookie_has_domain) != 0 && !m_domain.isEmpty()) {
+        w.pair(Domain, DomainLen, m_domain);
+    }
+    return w.p;
+}
+
+yav_status_t YavReqCookie::parseString(YavBufferCursor& cursor) {
+    int start = cursor.getOffset();
+    yav_status_t st = parseNameValue(cursor, false);
+    if (st != 0) return st;
     // Each pass consumes at least the separator, so the loop is bounded by
     // the input length.
     while (!cursor.atEnd() && (cursor.peek() == ';' || cursor.peek() == ',')) {
         cursor.advance(1);
         cursor.mark();
-        yav_cookie_skip_space(cursor);
+        skipSpace(cursor);
         YavBufferCursor saved = cursor;
         YavStringRef attr;
         st = YavHTTPParser::parseToken(cursor, attr);
         if (st != 0 && st != YAV_S_NOT_AVAILABLE) return st;
         bool haveAttr = st == 0;
-        yav_cookie_skip_space(cursor);
+        skipSpace(cursor);
         YavStringRef value;
         bool hasValue = false;
         if (cursor.peek() == '=') {
@@ -368,14 +431,14 @@ yav_status_t YavReqCookie::parseString(YavBufferCursor& cursor) {
                 return st;
             }
         }
-        if (haveAttr && yav_cookie_word_is(attr, Domain, DomainLen)) {
+        if (haveAttr && wordIs(attr, Domain, DomainLen)) {
             m_domain.set(value.getData(), hasValue ? value.getLength() : 0);
             if (hasValue) {
                 m_flags |= yav_cookie_has_domain;
             } else {
                 m_flags &= static_cast<unsigned char>(~yav_cookie_has_domain);
             }
-        } else if (haveAttr && yav_cookie_word_is(attr, Path, PathLen)) {
+        } else if (haveAttr && wordIs(attr, Path, PathLen)) {
             m_path.set(value.getData(), hasValue ? value.getLength() : 0);
             if (hasValue) {
                 m_flags |= yav_cookie_has_path;
@@ -387,7 +450,7 @@ yav_status_t YavReqCookie::parseString(YavBufferCursor& cursor) {
             cursor = saved;
             break;
         }
-        yav_cookie_skip_space(cursor);
+        skipSpace(cursor);
     }
     if ((m_flags & yav_cookie_made_from_text) != 0) {
         m_textLen = cursor.getOffset() - start;
@@ -409,8 +472,7 @@ YavRespCookie::YavRespCookie(YavAllocator* allocator)
 
 YavRespCookie::YavRespCookie(const YavStringRefT<char>& text, YavAllocator* allocator)
     : YavRespCookie(allocator) {
-    m_text.set(text.getData(), text.getLength());
-    m_flags = yav_cookie_made_from_text;
+    initFromText(text);
 }
 
 YavRespCookie::YavRespCookie(const YavStringRef& name, const YavStringRefT<char>& value,
@@ -418,14 +480,7 @@ YavRespCookie::YavRespCookie(const YavStringRef& name, const YavStringRefT<char>
                              const YavStringRefT<char>* comment, const YavStringRefT<char>* maxAge,
                              uint32_t secure, int version, YavAllocator* allocator)
     : YavRespCookie(allocator) {
-    m_flags = yav_cookie_made_from_parts | yav_cookie_has_name | yav_cookie_has_value;
-    m_name.set(name.getData(), name.getLength());
-    m_value.set(value.getData(), value.getLength());
-    if (path != nullptr && !path->isEmpty())
-        yav_cookie_store(m_path, m_flags, yav_cookie_has_path, *path);
-    if (domain != nullptr && !domain->isEmpty()) {
-        yav_cookie_store(m_domain, m_flags, yav_cookie_has_domain, *domain);
-    }
+    initFromParts(name, value, path, domain);
     if (comment != nullptr && !comment->isEmpty()) {
         yav_cookie_store(m_comment, m_respFlags, yav_resp_cookie_has_comment, *comment);
     }
@@ -455,45 +510,22 @@ yav_status_t YavRespCookie::takeOwnership() {
     return st;
 }
 
-int YavRespCookie::formattedLen() {
-    int length = m_name.getLength() + 1;
-    if ((m_flags & yav_cookie_has_value) != 0) length += m_value.getLength();
+int YavRespCookie::attributesLen() {
+    int length = 0;
     if ((m_respFlags & yav_resp_cookie_has_comment) != 0) length += m_comment.getLength() + 10;
     if ((m_flags & yav_cookie_has_domain) != 0) length += m_domain.getLength() + 9;
     if ((m_flags & yav_cookie_has_path) != 0) length += m_path.getLength() + 7;
     if ((m_respFlags & yav_resp_cookie_has_max_age) != 0) length += m_maxAge.getLength() + 10;
     if ((m_respFlags & yav_resp_cookie_has_expires) != 0) length += m_expires.getLength() + 10;
     if ((m_respFlags & yav_resp_cookie_has_version) != 0) {
-        length += yav_decimal_digits(static_cast<uint32_t>(m_version)) + 10;
+        length += decimalDigits(static_cast<uint32_t>(m_version)) + 10;
     }
     if ((m_respFlags & yav_resp_cookie_secure_given) != 0 && m_secure) length += 8;
     return length;
 }
 
-yav_status_t YavRespCookie::getLen(int* length) {
-    bool done = false;
-    yav_status_t st = lengthFromText(&done, length);
-    if (st != 0 || done) return st;
-    m_textLen = formattedLen();
-    m_flags |= yav_cookie_text_current;
-    *length = m_textLen;
-    return 0;
-}
-
-yav_status_t YavRespCookie::get(char* buffer) {
-    if ((m_flags & (yav_cookie_made_from_text | yav_cookie_text_current)) ==
-        (yav_cookie_made_from_text | yav_cookie_text_current)) {
-        int n = m_textLen;
-        if (n > m_text.getLength()) n = m_text.getLength();
-        memcpy(buffer, m_text.getData(), static_cast<size_t>(n));
-        buffer[n] = 0;
-        return 0;
-    }
-    if ((m_flags & yav_cookie_has_name) == 0) return YAV_S_NOT_AVAILABLE;
-    YavCookieWriter w{buffer};
-    w.put(m_name);
-    w.put("=", 1);
-    if ((m_flags & yav_cookie_has_value) != 0) w.put(m_value);
+char* YavRespCookie::putAttributes(char* p) {
+    YavCookieWriter w{p};
     if ((m_respFlags & yav_resp_cookie_has_comment) != 0) w.pair(Comment, CommentLen, m_comment);
     if ((m_flags & yav_cookie_has_domain) != 0) w.pair(Domain, DomainLen, m_domain);
     if ((m_flags & yav_cookie_has_path) != 0) w.pair(Path, PathLen, m_path);
@@ -509,47 +541,37 @@ yav_status_t YavRespCookie::get(char* buffer) {
         w.put("; ", 2);
         w.put(Secure, SecureLen);
     }
-    *w.p = 0;
-    return 0;
+    return w.p;
 }
 
 yav_status_t YavRespCookie::parseAttribute(const YavStringRef& name, bool hasValue,
                                            const YavStringRef& value, bool* known) {
     *known = true;
-    if (yav_cookie_word_is(name, Domain, DomainLen)) {
+    if (wordIs(name, Domain, DomainLen)) {
         if (!hasValue) return YAV_S_COOKIE_DOMAIN_NO_VALUE;
         m_domain.set(value.getData(), value.getLength());
         m_flags |= yav_cookie_has_domain;
-    } else if (yav_cookie_word_is(name, Path, PathLen)) {
+    } else if (wordIs(name, Path, PathLen)) {
         if (!hasValue) return YAV_S_COOKIE_PATH_NO_VALUE;
         m_path.set(value.getData(), value.getLength());
         m_flags |= yav_cookie_has_path;
-    } else if (yav_cookie_word_is(name, Version, VersionLen)) {
+    } else if (wordIs(name, Version, VersionLen)) {
         if (!hasValue) return YAV_S_COOKIE_VERSION_NO_VALUE;
-        int64_t v = 0;
-        int n = value.getLength();
-        if (n == 0) return YAV_S_COOKIE_BAD_VERSION;
-        for (int i = 0; i < n; ++i) {
-            char c = value.getData()[i];
-            if (c < '0' || c > '9') return YAV_S_COOKIE_BAD_VERSION;
-            v = v * 10 + (c - '0');
-            if (v > INT32_MAX) return YAV_S_COOKIE_BAD_VERSION;
-        }
-        m_version = static_cast<int32_t>(v);
+        if (!parseVersion(value, &m_version)) return YAV_S_COOKIE_BAD_VERSION;
         m_respFlags |= yav_resp_cookie_has_version;
-    } else if (yav_cookie_word_is(name, MaxAge, MaxAgeLen)) {
+    } else if (wordIs(name, MaxAge, MaxAgeLen)) {
         if (!hasValue) return YAV_S_COOKIE_MAX_AGE_NO_VALUE;
         m_maxAge.set(value.getData(), value.getLength());
         m_respFlags |= yav_resp_cookie_has_max_age;
-    } else if (yav_cookie_word_is(name, Expires, ExpiresLen)) {
+    } else if (wordIs(name, Expires, ExpiresLen)) {
         if (!hasValue) return YAV_S_COOKIE_EXPIRES_NO_VALUE;
         m_expires.set(value.getData(), value.getLength());
         m_respFlags |= yav_resp_cookie_has_expires;
-    } else if (yav_cookie_word_is(name, Secure, SecureLen)) {
+    } else if (wordIs(name, Secure, SecureLen)) {
         if (hasValue) return YAV_S_COOKIE_SECURE_HAS_VALUE;
         m_secure = true;
         m_respFlags |= yav_resp_cookie_secure_given;
-    } else if (yav_cookie_word_is(name, Comment, CommentLen)) {
+    } else if (wordIs(name, Comment, CommentLen)) {
         if (!hasValue) return YAV_S_COOKIE_COMMENT_NO_VALUE;
         m_comment.set(value.getData(), value.getLength());
         m_respFlags |= yav_resp_cookie_has_comment;
@@ -562,37 +584,19 @@ yav_status_t YavRespCookie::parseAttribute(const YavStringRef& name, bool hasVal
 yav_status_t YavRespCookie::parseString(YavBufferCursor& cursor) {
     if ((m_flags & yav_cookie_made_from_text) == 0) return YAV_S_NOT_AVAILABLE;
     int start = cursor.getOffset();
-    YavStringRef token;
-    yav_status_t st = YavHTTPParser::parseToken(cursor, token);
+    yav_status_t st = parseNameValue(cursor, true);
     if (st != 0) return st;
-    m_name.set(token.getData(), token.getLength());
-    m_flags |= yav_cookie_has_name;
-    yav_cookie_skip_space(cursor);
-    if (cursor.atEnd()) return YAV_S_HTTP_UNEXPECTED_END;
-    if (cursor.peek() == '=') {
-        YavStringRef value;
-        st = yav_cookie_value_after_equals(cursor, value);
-        if (st == 0) {
-            m_value.set(value.getData(), value.getLength());
-            m_flags |= yav_cookie_has_value;
-        } else if (st == YAV_S_NOT_AVAILABLE) {
-            m_flags &= static_cast<unsigned char>(~yav_cookie_has_value);
-        } else {
-            return st;
-        }
-    }
-    yav_cookie_skip_space(cursor);
     // Each pass consumes at least the separator.
     while (!cursor.atEnd() && cursor.peek() == ';') {
         cursor.advance(1);
         cursor.mark();
-        yav_cookie_skip_space(cursor);
+        skipSpace(cursor);
         YavBufferCursor saved = cursor;
         YavStringRef attr;
         st = YavHTTPParser::parseToken(cursor, attr);
         if (st == YAV_S_NOT_AVAILABLE) return YAV_S_COOKIE_BAD_PARAM_NAME;
         if (st != 0) return st;
-        yav_cookie_skip_space(cursor);
+        skipSpace(cursor);
         YavStringRef value;
         bool hasValue = false;
         if (cursor.peek() == '=') {
@@ -608,62 +612,39 @@ yav_status_t YavRespCookie::parseString(YavBufferCursor& cursor) {
             cursor = saved;
             break;
         }
-        yav_cookie_skip_space(cursor);
+        skipSpace(cursor);
     }
     m_textLen = cursor.getOffset() - start;
     m_flags |= yav_cookie_text_current;
     return 0;
 }
 
-#define YAV_RESP_GETTER(method, field, flag)                             \
-    yav_status_t YavRespCookie::method(YavNCPStringRef* out) {           \
-        if ((m_respFlags & (flag)) == 0) {                               \
-            yav_status_t st = ensureParsed();                            \
-            if (st != 0) return st;                                      \
-            if ((m_respFlags & (flag)) == 0) return YAV_S_NOT_AVAILABLE; \
-        }                                                                \
-        *out = field;                                                    \
-        return 0;                                                        \
-    }
-YAV_RESP_GETTER(getComment, m_comment, yav_resp_cookie_has_comment)
-YAV_RESP_GETTER(getMaxAge, m_maxAge, yav_resp_cookie_has_max_age)
-YAV_RESP_GETTER(getExpires, m_expires, yav_resp_cookie_has_expires)
-#undef YAV_RESP_GETTER
+yav_status_t YavRespCookie::getComment(YavNCPStringRef* comment) {
+    return getPart(m_respFlags, yav_resp_cookie_has_comment, m_comment, comment);
+}
+
+yav_status_t YavRespCookie::getMaxAge(YavNCPStringRef* maxAge) {
+    return getPart(m_respFlags, yav_resp_cookie_has_max_age, m_maxAge, maxAge);
+}
+
+yav_status_t YavRespCookie::getExpires(YavNCPStringRef* expires) {
+    return getPart(m_respFlags, yav_resp_cookie_has_expires, m_expires, expires);
+}
 
 yav_status_t YavRespCookie::getVersion(int* version) {
-    if ((m_respFlags & yav_resp_cookie_has_version) == 0) {
-        yav_status_t st = ensureParsed();
-        if (st != 0) return st;
-        if ((m_respFlags & yav_resp_cookie_has_version) == 0) return YAV_S_NOT_AVAILABLE;
-    }
-    *version = m_version;
-    return 0;
+    return getPart(m_respFlags, yav_resp_cookie_has_version, m_version, version);
 }
 
 yav_status_t YavRespCookie::getSecure(bool* secure) {
-    if ((m_respFlags & yav_resp_cookie_secure_given) == 0) {
-        yav_status_t st = ensureParsed();
-        if (st != 0) return st;
-        if ((m_respFlags & yav_resp_cookie_secure_given) == 0) return YAV_S_NOT_AVAILABLE;
-    }
-    *secure = m_secure;
-    return 0;
+    return getPart(m_respFlags, yav_resp_cookie_secure_given, m_secure, secure);
 }
 
 yav_status_t YavRespCookie::setComment(const YavStringRefT<char>& comment) {
-    yav_status_t st = ensureParsed();
-    if (st != 0) return st;
-    yav_cookie_store(m_comment, m_respFlags, yav_resp_cookie_has_comment, comment);
-    markChanged();
-    return 0;
+    return changePart(m_comment, m_respFlags, yav_resp_cookie_has_comment, comment);
 }
 
 yav_status_t YavRespCookie::setMaxAge(const YavStringRefT<char>& maxAge) {
-    yav_status_t st = ensureParsed();
-    if (st != 0) return st;
-    yav_cookie_store(m_maxAge, m_respFlags, yav_resp_cookie_has_max_age, maxAge);
-    markChanged();
-    return 0;
+    return changePart(m_maxAge, m_respFlags, yav_resp_cookie_has_max_age, maxAge);
 }
 
 yav_status_t YavRespCookie::setSecure(bool secure) {
@@ -678,15 +659,8 @@ yav_status_t YavRespCookie::setSecure(bool secure) {
 yav_status_t YavRespCookie::setVersion(int version) {
     yav_status_t st = ensureParsed();
     if (st != 0) return st;
-    bool had = (m_respFlags & yav_resp_cookie_has_version) != 0;
-    if (version == -1) {
-        if (!had) return 0;
-        m_respFlags &= static_cast<unsigned char>(~yav_resp_cookie_has_version);
-    } else {
-        if (had && m_version == version) return 0;
-        m_version = version;
-        m_respFlags |= yav_resp_cookie_has_version;
+    if (updateVersion(version, &m_version, &m_respFlags, yav_resp_cookie_has_version)) {
+        markChanged();
     }
-    markChanged();
     return 0;
 }

@@ -51,10 +51,10 @@ class YAV_EXPORT YavCookie : public YavAllocatedObject {
     // whole of text until it is parsed; the parts are parsed again on demand.
     virtual yav_status_t set(const YavStringRefT<char>& text);
     // Length of the serialised form.
-    virtual yav_status_t getLen(int* length) = 0;
+    virtual yav_status_t getLen(int* length);
     // Writes the serialised form and a NUL.
     // REQUIRES: buffer holds at least getLen() + 1 bytes.
-    virtual yav_status_t get(char* buffer) = 0;
+    virtual yav_status_t get(char* buffer);
     // getLen, then get into out (grown as needed), whose length is then set.
     virtual yav_status_t get(YavNCPString* out);
     // Replaces every non-empty reference by a private copy.
@@ -72,8 +72,28 @@ class YAV_EXPORT YavCookie : public YavAllocatedObject {
     yav_status_t setValue(const YavStringRefT<char>& value);
     yav_status_t setPath(const YavStringRefT<char>& path);
     yav_status_t setDomain(const YavStringRefT<char>& domain);
+    // True when the cookie has a name (parsing first if needed) and it is
+    // name byte for byte.
+    bool nameIs(const YavStringRef& name);
 
     unsigned char getFlags() const { return m_flags; }
+
+    // Text helpers shared by the cookies and the cookie sets.
+    // ASCII case-insensitive comparison of token with word (wordLen bytes).
+    static bool wordIs(const YavStringRef& token, const char* word, int wordLen);
+    // Skips white space at the cursor, leaving the mark at the new position.
+    static void skipSpace(YavBufferCursor& cursor);
+    // One or more decimal digits fitting in 31 bits; *version is left
+    // unchanged when text is not such a number.
+    static bool parseVersion(const YavStringRef& text, int32_t* version);
+    // Number of decimal digits of v.
+    static int decimalDigits(uint32_t v);
+    // Writes v in decimal at p (no NUL); returns the end.
+    static char* putDecimal(char* p, uint32_t v);
+    // Stores version in *stored and sets flag in *flags, or clears flag
+    // for -1; false when that changes nothing.
+    static bool updateVersion(int version, int32_t* stored, unsigned char* flags,
+                              unsigned char flag);
 
   protected:
     // Parses when made from text, not from parts, and not parsed yet.
@@ -88,6 +108,26 @@ class YAV_EXPORT YavCookie : public YavAllocatedObject {
     yav_status_t own(YavStringRefT<char, Enc>& ref);
     // Shared part of getLen/get: the recorded text, or a parse first.
     yav_status_t lengthFromText(bool* done, int* length);
+    // Bytes of the formatted form after "name=value".
+    virtual int attributesLen() = 0;
+    // Writes the formatted attributes at p; returns the end (no NUL).
+    virtual char* putAttributes(char* p) = 0;
+    // Parses "name [= value]" and the white space after it.  A response
+    // cookie must not end right after its name, and an '=' without a value
+    // takes its earlier value away; a request cookie keeps it.
+    yav_status_t parseNameValue(YavBufferCursor& cursor, bool response);
+    // Constructor bodies shared with the derived classes.
+    void initFromText(const YavStringRefT<char>& text);
+    void initFromParts(const YavStringRef& name, const YavStringRefT<char>& value,
+                       const YavStringRefT<char>* path, const YavStringRefT<char>* domain);
+    // Getter helper: *out = field when flag is in flags, parsing first if
+    // needed; YAV_S_NOT_AVAILABLE when it is still absent.
+    template <class T>
+    yav_status_t getPart(const unsigned char& flags, unsigned char flag, const T& field, T* out);
+    // Setter helper: parses first, stores text in field, sets flag in
+    // flags for non-empty text (clears it for empty text), marks a change.
+    yav_status_t changePart(YavNCPStringRef& field, unsigned char& flags, unsigned char flag,
+                            const YavStringRefT<char>& text);
 
     unsigned char m_flags;
     YavNCPStringRef m_text;
@@ -117,15 +157,13 @@ class YAV_EXPORT YavReqCookie : public YavCookie {
                  const YavStringRefT<char>* path, const YavStringRefT<char>* domain)
         : YavCookie(name, value, path, domain, nullptr) {}
 
-    yav_status_t getLen(int* length) override;
-    yav_status_t get(char* buffer) override;
-    using YavCookie::get;
     // name [= value] then any "; $Path=..." / "; $Domain=..." attributes;
     // stops before the next cookie's name, after its separator.
     yav_status_t parseString(YavBufferCursor& cursor) override;
 
-  private:
-    int formattedLen();
+  protected:
+    int attributesLen() override;
+    char* putAttributes(char* p) override;
 };
 
 class YAV_EXPORT YavRespCookie : public YavCookie {
@@ -162,9 +200,6 @@ class YAV_EXPORT YavRespCookie : public YavCookie {
                   uint32_t secure, int version, YavAllocator* allocator);
 
     yav_status_t set(const YavStringRefT<char>& text) override;
-    yav_status_t getLen(int* length) override;
-    yav_status_t get(char* buffer) override;
-    using YavCookie::get;
     yav_status_t takeOwnership() override;
     // YAV_S_NOT_AVAILABLE for a cookie not made from text.
     yav_status_t parseString(YavBufferCursor& cursor) override;
@@ -185,8 +220,11 @@ class YAV_EXPORT YavRespCookie : public YavCookie {
 
     unsigned char getRespFlags() const { return m_respFlags; }
 
+  protected:
+    int attributesLen() override;
+    char* putAttributes(char* p) override;
+
   private:
-    int formattedLen();
     yav_status_t parseAttribute(const YavStringRef& name, bool hasValue, const YavStringRef& value,
                                 bool* known);
 

@@ -14,10 +14,6 @@ const char* const YavReqCookieSet::Version = "$Version";
 
 namespace {
 
-bool yav_cookie_name_of(YavCookie* cookie, YavStringRef* name) {
-    return cookie->getName(name) == 0;
-}
-
 // The path of cookie, empty when it has none.
 yav_status_t yav_cookie_path_of(YavCookie* cookie, YavNCPStringRef* path) {
     yav_status_t st = cookie->getPath(path);
@@ -37,48 +33,6 @@ bool yav_same_bytes(const YavStringRefT<char>& a, const YavStringRefT<char>& b) 
 bool yav_proper_prefix(const YavStringRefT<char>& prefix, const YavStringRefT<char>& text) {
     int n = prefix.getLength();
     return n < text.getLength() && (n == 0 || memcmp(prefix.getData(), text.getData(), n) == 0);
-}
-
-bool yav_ascii_equal_nocase(const YavStringRef& a, const char* b, int n) {
-    if (a.getLength() != n) return false;
-    for (int i = 0; i < n; ++i) {
-        char x = a.getData()[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-// One or more decimal digits fitting in 31 bits.
-bool yav_parse_version(const YavStringRef& text, int32_t* version) {
-    int n = text.getLength();
-    if (n == 0) return false;
-    int64_t v = 0;
-    for (int i = 0; i < n; ++i) {
-        char c = text.getData()[i];
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-        if (v > INT32_MAX) return false;
-    }
-    *version = static_cast<int32_t>(v);
-    return true;
-}
-
-int yav_decimal_digits(uint32_t v) {
-    int n = 1;
-    while (v >= 10) {
-        v /= 10;
-        ++n;
-    }
-    return n;
-}
-
-void yav_skip_space(YavBufferCursor& cursor) {
-    cursor.mark();
-    YavHTTPParser::wasteWhiteSpace(cursor);
-    cursor.mark();
 }
 
 // Copies the parts of from into to through its setters (references only).
@@ -101,6 +55,29 @@ yav_status_t yav_copy_parts(YavCookie* from, YavCookie* to) {
     return 0;
 }
 
+// to takes the value, the path (withPath only) and the domain of from, each
+// when present; with adopt, to then copies them (they may point into from's
+// own copies) and from is deleted, also on failure.
+yav_status_t yav_take_parts(YavCookie* from, YavCookie* to, bool withPath, bool adopt) {
+    YavNCPStringRef part;
+    yav_status_t st = from->getValue(&part);
+    if (st == 0) st = to->setValue(part);
+    if (st == YAV_S_NOT_AVAILABLE) st = 0;
+    if (st == 0 && withPath) {
+        st = from->getPath(&part);
+        if (st == 0) st = to->setPath(part);
+        if (st == YAV_S_NOT_AVAILABLE) st = 0;
+    }
+    if (st == 0) {
+        st = from->getDomain(&part);
+        if (st == 0) st = to->setDomain(part);
+        if (st == YAV_S_NOT_AVAILABLE) st = 0;
+    }
+    if (adopt && st == 0) st = to->takeOwnership();
+    if (adopt) delete from;
+    return st;
+}
+
 // Where a cookie of name and path goes in a list: into *merge (same name
 // and path), or after the link *at points into.  Same-name cookies form a
 // chain of ever shorter paths; the new one goes before the first whose path
@@ -113,8 +90,7 @@ yav_status_t yav_find_place(Entry** first, const YavStringRef& name, const YavNC
     Entry** after = nullptr;  // link following the last same-name entry passed
     while (*link != nullptr) {
         Entry* e = *link;
-        YavStringRef other;
-        if (yav_cookie_name_of(e->m_cookie, &other) && yav_same_bytes(other, name)) {
+        if (e->m_cookie->nameIs(name)) {
             YavNCPStringRef otherPath;
             yav_status_t st = yav_cookie_path_of(e->m_cookie, &otherPath);
             if (st != 0) return st;
@@ -146,8 +122,7 @@ yav_status_t yav_remove_entries(Entry** first, const YavStringRef& name,
     // Bounded by the list length: every pass unlinks or steps over an entry.
     while (*link != nullptr) {
         Entry* e = *link;
-        YavStringRef other;
-        bool match = yav_cookie_name_of(e->m_cookie, &other) && yav_same_bytes(other, name);
+        bool match = e->m_cookie->nameIs(name);
         if (match && path != nullptr) {
             YavNCPStringRef otherPath;
             yav_status_t st = yav_cookie_path_of(e->m_cookie, &otherPath);
@@ -172,8 +147,7 @@ template <class Entry>
 Entry** yav_find_name(Entry** first, const YavStringRef& name) {
     Entry** link = first;
     while (*link != nullptr) {
-        YavStringRef other;
-        if (yav_cookie_name_of((*link)->m_cookie, &other) && yav_same_bytes(other, name)) break;
+        if ((*link)->m_cookie->nameIs(name)) break;
         link = &(*link)->m_next;
     }
     return link;
@@ -186,23 +160,7 @@ template <class Entry, class FreeEntry>
 yav_status_t yav_replace_by_name(Entry** first, Entry** link, YavCookie* cookie, bool adopt,
                                  FreeEntry freeEntry) {
     Entry* target = *link;
-    YavNCPStringRef part;
-    yav_status_t st = cookie->getValue(&part);
-    if (st == 0) st = target->m_cookie->setValue(part);
-    if (st == YAV_S_NOT_AVAILABLE) st = 0;
-    if (st == 0) {
-        st = cookie->getPath(&part);
-        if (st == 0) st = target->m_cookie->setPath(part);
-        if (st == YAV_S_NOT_AVAILABLE) st = 0;
-    }
-    if (st == 0) {
-        st = cookie->getDomain(&part);
-        if (st == 0) st = target->m_cookie->setDomain(part);
-        if (st == YAV_S_NOT_AVAILABLE) st = 0;
-    }
-    // The parts may point into the adopted cookie's own copies.
-    if (adopt && st == 0) st = target->m_cookie->takeOwnership();
-    if (adopt) delete cookie;
+    yav_status_t st = yav_take_parts(cookie, target->m_cookie, true, adopt);
     if (st != 0) return st;
 
     // The caller's name may have belonged to the cookie just deleted.
@@ -229,17 +187,18 @@ yav_status_t yav_replace_by_name(Entry** first, Entry** link, YavCookie* cookie,
     return 0;
 }
 
-}  // namespace
-
-void YavReqCookieSet::NameIterator::next() {
-    if (m_entry == nullptr) return;
-    for (m_entry = m_entry->m_next; m_entry != nullptr; m_entry = m_entry->m_next) {
-        YavStringRef other;
-        if (yav_cookie_name_of(m_entry->m_cookie, &other) && yav_same_bytes(other, m_name)) {
-            return;
-        }
+// Unlinks and frees (through freeEntry) every entry of the list.
+template <class Entry, class FreeEntry>
+void yav_free_entries(Entry** first, FreeEntry freeEntry) {
+    // Bounded by the list length; each pass unlinks one entry.
+    while (*first != nullptr) {
+        Entry* e = *first;
+        *first = e->m_next;
+        freeEntry(e);
     }
 }
+
+}  // namespace
 
 YavReqCookieSet::YavReqCookieSet(YavAllocator* allocator)
     : m_flags(0),
@@ -264,12 +223,7 @@ void YavReqCookieSet::freeEntry(YavReqCookieEntry* entry) {
 }
 
 void YavReqCookieSet::delCookies() {
-    // Bounded by the list length; each pass unlinks one entry.
-    while (m_first != nullptr) {
-        YavReqCookieEntry* e = m_first;
-        m_first = e->m_next;
-        freeEntry(e);
-    }
+    yav_free_entries(&m_first, [this](YavReqCookieEntry* e) { freeEntry(e); });
 }
 
 void YavReqCookieSet::clear() {
@@ -297,19 +251,19 @@ yav_status_t YavReqCookieSet::parseString() {
     if ((m_flags & yav_req_cookie_set_header_text_present) == 0) return YAV_S_NOT_AVAILABLE;
     if ((m_flags & yav_req_cookie_set_parsed) != 0) return 0;
     YavBufferCursor cursor(m_headerText.getData(), m_headerText.getLength());
-    yav_skip_space(cursor);
+    YavCookie::skipSpace(cursor);
     YavBufferCursor start = cursor;
     YavStringRef token;
     yav_status_t st = YavHTTPParser::parseToken(cursor, token);
-    if (st == 0 && yav_ascii_equal_nocase(token, Version, VersionLen)) {
-        yav_skip_space(cursor);
+    if (st == 0 && YavCookie::wordIs(token, Version, VersionLen)) {
+        YavCookie::skipSpace(cursor);
         bool ok = false;
         if (cursor.peek() == '=') {
             cursor.advance(1);
             cursor.mark();
             YavStringRef value;
             ok = YavHTTPParser::parseCookieValue(cursor, value) == 0 &&
-                 yav_parse_version(value, &m_version);
+                 YavCookie::parseVersion(value, &m_version);
         }
         if (ok) {
             m_flags |= yav_req_cookie_set_has_version;
@@ -317,20 +271,20 @@ yav_status_t YavReqCookieSet::parseString() {
             m_version = 0;
             m_flags &= static_cast<unsigned char>(~yav_req_cookie_set_has_version);
         }
-        yav_skip_space(cursor);
+        YavCookie::skipSpace(cursor);
         if (cursor.atEnd() || YavHTTPParser::wasteTerminator(cursor)) {
             m_flags |= yav_req_cookie_set_parsed;
             return 0;
         }
         if (cursor.peek() != ';' && cursor.peek() != ',') return YAV_S_COOKIE_BAD_DELIMITER;
         cursor.advance(1);
-        yav_skip_space(cursor);
+        YavCookie::skipSpace(cursor);
     } else if (st == 0) {
         cursor = start;
     } else if (st == YAV_S_NOT_AVAILABLE) {
         if (cursor.getRemaining() >= 2) {
             cursor.advance(1);
-            yav_skip_space(cursor);
+            YavCookie::skipSpace(cursor);
         }
     } else {
         return st;
@@ -343,7 +297,7 @@ yav_status_t YavReqCookieSet::parseString() {
         if (st == 0) {
             st = insertCookie(&cookie, false);
             if (st != 0) return st;
-            yav_skip_space(cursor);
+            YavCookie::skipSpace(cursor);
             if (YavHTTPParser::wasteTerminator(cursor)) break;
         } else if (st == YAV_S_NOT_AVAILABLE) {
             if (cursor.getRemaining() < 2) break;
@@ -369,16 +323,9 @@ yav_status_t YavReqCookieSet::getVersion(int* version) {
 yav_status_t YavReqCookieSet::setVersion(int version) {
     yav_status_t st = parseIfNeeded();
     if (st != 0) return st;
-    bool had = (m_flags & yav_req_cookie_set_has_version) != 0;
-    if (version == -1) {
-        if (!had) return 0;
-        m_flags &= static_cast<unsigned char>(~yav_req_cookie_set_has_version);
-    } else {
-        if (had && m_version == version) return 0;
-        m_version = version;
-        m_flags |= yav_req_cookie_set_has_version;
+    if (YavCookie::updateVersion(version, &m_version, &m_flags, yav_req_cookie_set_has_version)) {
+        m_flags &= static_cast<unsigned char>(~yav_req_cookie_set_header_text_present);
     }
-    m_flags &= static_cast<unsigned char>(~yav_req_cookie_set_header_text_present);
     return 0;
 }
 
@@ -387,7 +334,7 @@ yav_status_t YavReqCookieSet::getLen(int* length) {
     if (st != 0) return st;
     int total = 0;
     if ((m_flags & yav_req_cookie_set_has_version) != 0) {
-        total = yav_decimal_digits(static_cast<uint32_t>(m_version)) + 9;
+        total = YavCookie::decimalDigits(static_cast<uint32_t>(m_version)) + 9;
     }
     for (YavReqCookieEntry* e = m_first; e != nullptr; e = e->m_next) {
         int n = 0;
@@ -408,14 +355,7 @@ yav_status_t YavReqCookieSet::getHeaderValue(char* buffer) {
         memcpy(p, Version, VersionLen);
         p += VersionLen;
         *p++ = '=';
-        char digits[10];
-        int n = 0;
-        uint32_t v = static_cast<uint32_t>(m_version);
-        do {
-            digits[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        while (n > 0) *p++ = digits[--n];
+        p = YavCookie::putDecimal(p, static_cast<uint32_t>(m_version));
         *p = 0;
     }
     for (YavReqCookieEntry* e = m_first; e != nullptr; e = e->m_next) {
@@ -478,18 +418,7 @@ yav_status_t YavReqCookieSet::insertCookie(YavReqCookie* cookie, bool adopt) {
     YavReqCookieEntry** at = nullptr;
     if (st == 0) st = yav_find_place(&m_first, name, path, &merge, &at);
     if (st == 0 && merge != nullptr) {
-        YavNCPStringRef part;
-        st = cookie->getValue(&part);
-        if (st == 0) st = merge->m_cookie->setValue(part);
-        if (st == YAV_S_NOT_AVAILABLE) st = 0;
-        if (st == 0) {
-            st = cookie->getDomain(&part);
-            if (st == 0) st = merge->m_cookie->setDomain(part);
-            if (st == YAV_S_NOT_AVAILABLE) st = 0;
-        }
-        // The merged parts may point into the adopted cookie's own copies.
-        if (adopt && st == 0) st = merge->m_cookie->takeOwnership();
-        if (adopt) delete cookie;
+        st = yav_take_parts(cookie, merge->m_cookie, false, adopt);
     } else if (st == 0) {
         YavReqCookieEntry* e = nullptr;
         st = makeEntry(cookie, adopt, &e);
@@ -557,13 +486,7 @@ yav_status_t YavReqCookieSet::setCookieByName(YavReqCookie* cookie, bool adopt) 
 }
 
 YavReqCookieSet::NameIterator YavReqCookieSet::beginName(const YavStringRef& name) {
-    for (YavReqCookieEntry* e = m_first; e != nullptr; e = e->m_next) {
-        YavStringRef other;
-        if (yav_cookie_name_of(e->m_cookie, &other) && yav_same_bytes(other, name)) {
-            return NameIterator(e, name);
-        }
-    }
-    return NameIterator(nullptr, name);
+    return NameIterator(*yav_find_name(&m_first, name), name);
 }
 
 yav_status_t YavReqCookieSet::removeCookie(const YavStringRef& name,
@@ -581,16 +504,6 @@ yav_status_t YavReqCookieSet::removeCookie(const YavStringRef& name,
 
 const char* const YavRespCookieSet::SetCookieHeader = "Set-Cookie";
 
-void YavRespCookieSet::NameIterator::next() {
-    if (m_entry == nullptr) return;
-    for (m_entry = m_entry->m_next; m_entry != nullptr; m_entry = m_entry->m_next) {
-        YavStringRef other;
-        if (yav_cookie_name_of(m_entry->m_cookie, &other) && yav_same_bytes(other, m_name)) {
-            return;
-        }
-    }
-}
-
 YavRespCookieSet::YavRespCookieSet(YavAllocator* allocator)
     : m_flags(0), m_headerText(nullptr, 0, allocator), m_allocator(allocator), m_first(nullptr) {}
 
@@ -602,12 +515,7 @@ void YavRespCookieSet::freeEntry(YavRespCookieEntry* entry) {
 }
 
 void YavRespCookieSet::delCookies() {
-    // Bounded by the list length; each pass unlinks one entry.
-    while (m_first != nullptr) {
-        YavRespCookieEntry* e = m_first;
-        m_first = e->m_next;
-        freeEntry(e);
-    }
+    yav_free_entries(&m_first, [this](YavRespCookieEntry* e) { freeEntry(e); });
 }
 
 void YavRespCookieSet::clear() {
@@ -641,11 +549,11 @@ yav_status_t YavRespCookieSet::parseString(const YavStringRefT<char>& text) {
         if (st != 0) return st;
         st = setCookie(&cookie, false);
         if (st != 0) return st;
-        yav_skip_space(cursor);
+        YavCookie::skipSpace(cursor);
         if (cursor.atEnd() || YavHTTPParser::wasteTerminator(cursor)) break;
         if (cursor.peek() != ',' && cursor.peek() != ';') return YAV_S_COOKIE_BAD_DELIMITER;
         cursor.advance(1);
-        yav_skip_space(cursor);
+        YavCookie::skipSpace(cursor);
     }
     if ((m_flags & yav_resp_cookie_set_from_header_value) != 0) {
         m_flags |= yav_resp_cookie_set_parsed;
@@ -661,21 +569,7 @@ yav_status_t YavRespCookieSet::setCookie(YavRespCookie* cookie, bool adopt) {
     YavRespCookieEntry* merge = nullptr;
     YavRespCookieEntry** at = nullptr;
     if (st == 0) st = yav_find_place(&m_first, name, path, &merge, &at);
-    if (st == 0 && merge != nullptr) {
-        YavNCPStringRef part;
-        st = cookie->getValue(&part);
-        if (st == 0) st = merge->m_cookie->setValue(part);
-        if (st == YAV_S_NOT_AVAILABLE) st = 0;
-        if (st == 0) {
-            st = cookie->getDomain(&part);
-            if (st == 0) st = merge->m_cookie->setDomain(part);
-            if (st == YAV_S_NOT_AVAILABLE) st = 0;
-        }
-        // The merged parts may point into the adopted cookie's own copies.
-        if (adopt && st == 0) st = merge->m_cookie->takeOwnership();
-        if (adopt) delete cookie;
-        return st;
-    }
+    if (st == 0 && merge != nullptr) return yav_take_parts(cookie, merge->m_cookie, false, adopt);
     YavRespCookieEntry* e = nullptr;
     if (st == 0) {
         e = new (m_allocator) YavRespCookieEntry();

@@ -26,6 +26,30 @@
 #include "core/memory/YavAllocator.h"
 #include "core/sundry/yav_base.h"
 
+// YavCookieNameIterator: the cookies of one name in the entry list of a
+// cookie set, in list order.  Valid until the set changes; the name's text
+// must outlive the iterator.  Copyable; one thread at a time, as its set.
+template <class Entry, class Cookie>
+class YavCookieNameIterator {
+  public:
+    YavCookieNameIterator(Entry* entry, const YavStringRef& name) : m_entry(entry), m_name(name) {}
+    bool atEnd() const { return m_entry == nullptr; }
+    // REQUIRES: !atEnd().
+    Cookie* getCookie() const { return m_entry->m_cookie; }
+    // Moves to the next cookie of the same name.
+    void next() {
+        if (m_entry == nullptr) return;
+        // Bounded by the list length.
+        do {
+            m_entry = m_entry->m_next;
+        } while (m_entry != nullptr && !m_entry->m_cookie->nameIs(m_name));
+    }
+
+  private:
+    Entry* m_entry;
+    YavStringRef m_name;
+};
+
 class YAV_EXPORT YavReqCookieSet {
   public:
     enum : unsigned char {
@@ -47,22 +71,7 @@ class YAV_EXPORT YavReqCookieSet {
         YavReqCookie* m_cookie;
     };
 
-    // The cookies of one name, in list order.  Valid until the set changes;
-    // the name's text must outlive the iterator.
-    class NameIterator {
-      public:
-        NameIterator(YavReqCookieEntry* entry, const YavStringRef& name)
-            : m_entry(entry), m_name(name) {}
-        bool atEnd() const { return m_entry == nullptr; }
-        // REQUIRES: !atEnd().
-        YavReqCookie* getCookie() const { return m_entry->m_cookie; }
-        // Moves to the next cookie of the same name.
-        void next();
-
-      private:
-        YavReqCookieEntry* m_entry;
-        YavStringRef m_name;
-    };
+    using NameIterator = YavCookieNameIterator<YavReqCookieEntry, YavReqCookie>;
 
     explicit YavReqCookieSet(YavAllocator* allocator = nullptr);
     // Header text present; parsed on first use.
@@ -148,21 +157,7 @@ class YAV_EXPORT YavRespCookieSet {
         YavRespCookie* m_cookie = nullptr;  // owned by the entry
     };
 
-    // The cookies of one name, in list order.  Valid until the set changes;
-    // the name's text must outlive the iterator.
-    class NameIterator {
-      public:
-        NameIterator(YavRespCookieEntry* entry, const YavStringRef& name)
-            : m_entry(entry), m_name(name) {}
-        bool atEnd() const { return m_entry == nullptr; }
-        // REQUIRES: !atEnd().
-        YavRespCookie* getCookie() const { return m_entry->m_cookie; }
-        void next();
-
-      private:
-        YavRespCookieEntry* m_entry;
-        YavStringRef m_name;
-    };
+    using NameIterator = YavCookieNameIterator<YavRespCookieEntry, YavRespCookie>;
 
     explicit YavRespCookieSet(YavAllocator* allocator = nullptr);
     virtual ~YavRespCookieSet();
