@@ -226,7 +226,11 @@ yav_status_t YavCookie::ensureParsed() {
         return 0;
     }
     YavBufferCursor cursor(m_text.getData(), m_text.getLength());
-    return parseString(cursor);
+    yav_status_t status = parseString(cursor);
+    // A text that did not parse is parsed (and refused) again on every
+    // later use, so each operation reports the failure.
+    if (status != 0) m_flags = static_cast<unsigned char>(m_flags & ~yav_cookie_has_name);
+    return status;
 }
 
 template <class T>

@@ -326,3 +326,16 @@ TEST(YavCookieRobustnessTest, TruncationAtEveryOffsetAndRandomBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(YavRespCookieTest, EveryOperationReportsATextThatDoesNotParse) {
+    const char text[] = "a=1; Version=x";
+    YavRespCookie cookie(YavStringRefT<char>(text, static_cast<int>(sizeof text - 1)), nullptr);
+    YavStringRef name;
+    EXPECT_EQ(YAV_S_COOKIE_BAD_VERSION, cookie.getName(&name));
+    EXPECT_EQ(YAV_S_COOKIE_BAD_VERSION, cookie.setDomain(YavStringRefT<char>("example.com")));
+    EXPECT_EQ(YAV_S_COOKIE_BAD_VERSION, cookie.getName(&name));
+}
+
+}  // namespace
