@@ -25,10 +25,14 @@ void BM_ProcessURICaseSensitive(benchmark::State& state) {
     YavStringRef uri(kPath);
     YavString out;
     for (auto _ : state) {
+        out.clear();
         benchmark::DoNotOptimize(YavHTTP::processURI(true, false, uri, out));
     }
     yav_bench::countHeapAllocations(state, 1000, [&] {
-        for (int i = 0; i < 1000; ++i) YavHTTP::processURI(true, false, uri, out);
+        for (int i = 0; i < 1000; ++i) {
+            out.clear();
+            YavHTTP::processURI(true, false, uri, out);
+        }
     });
 }
 
@@ -36,10 +40,14 @@ void BM_ProcessURIFolding(benchmark::State& state) {
     YavStringRef uri(kPath);
     YavString out;
     for (auto _ : state) {
+        out.clear();
         benchmark::DoNotOptimize(YavHTTP::processURI(false, false, uri, out));
     }
     yav_bench::countHeapAllocations(state, 1000, [&] {
-        for (int i = 0; i < 1000; ++i) YavHTTP::processURI(false, false, uri, out);
+        for (int i = 0; i < 1000; ++i) {
+            out.clear();
+            YavHTTP::processURI(false, false, uri, out);
+        }
     });
 }
 

@@ -285,8 +285,7 @@ yav_status_t YavHTTP::processURI(bool caseSensitive, bool win32FileSystem, const
                                  YavString& out) {
     const char* s = uri.getData();
     int n = uri.getLength();
-    out.clear();
-    if (!out.reserve(n)) return YAV_S_NO_MEMORY;
+    if (!out.reserve(out.getLength() + n)) return YAV_S_NO_MEMORY;
     int start = 0;
     for (bool first = true; start <= n; first = false) {
         const char* slash =

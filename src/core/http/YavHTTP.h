@@ -42,8 +42,10 @@ class YAV_EXPORT YavHTTP {
     // "Server Error", unknown codes of a known class the class's first text.
     static void getReason(int code, YavStringRef& text);
 
-    // Turns a request path into its object name in out (replacing what out
-    // held): repeated '/' collapse to one; with win32FileSystem, short-name
+    // Turns a request path into its object name and appends it to out (the
+    // caller may have put the host's branch there): before every segment
+    // but the first a '/' is added unless out already ends with one, so
+    // repeated '/' collapse to one; with win32FileSystem, short-name
     // aliases (PROGRA~1.TXT, A~1) are refused with YAV_S_ACCESS_DENIED and
     // trailing dots of a segment are dropped; without caseSensitive every
     // character is lower-cased in the current locale.  "." and ".." are kept
