@@ -306,9 +306,9 @@ yav_status_t YavReqCookieSet::parseString() {
             return st;
         }
     }
-    // setCookie marked the header text stale; right after parsing it is
-    // still the source of every cookie.
-    m_flags |= yav_req_cookie_set_parsed | yav_req_cookie_set_header_text_present;
+    // The insertions cleared the header-text flag: from now on the header is
+    // written from the cookies.
+    m_flags |= yav_req_cookie_set_parsed;
     return 0;
 }
 
