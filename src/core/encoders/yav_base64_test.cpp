@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/system/yav_test_command.h"
 #include "core/system/yav_test_tempdir.h"
 
 namespace {
@@ -146,16 +147,7 @@ class Base64ProgramTest : public ::testing::Test {
         if (f == nullptr) return "";
         EXPECT_EQ(fwrite(input.data(), 1, input.size(), f), input.size());
         fclose(f);
-        std::string command = "base64 " + options + " '" + path + "'";
-        FILE* p = popen(command.c_str(), "r");
-        EXPECT_NE(p, nullptr);
-        if (p == nullptr) return "";
-        std::string out;
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        EXPECT_EQ(pclose(p), 0) << command;
-        return out;
+        return yav_test_command_output("base64 " + options + " '" + path + "'");
     }
 
     YavTestTempDir m_dir{"yav_base64_"};

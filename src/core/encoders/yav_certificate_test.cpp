@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/system/yav_test_command.h"
+#include "core/system/yav_test_tempdir.h"
+
 namespace {
 
 typedef std::vector<unsigned char> Bytes;
@@ -277,31 +280,15 @@ class OpensslCertificateTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "no openssl";
-        char dir[] = "/tmp/yav_cert_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_dir = dir;
+        ASSERT_TRUE(m_dir.ok()) << m_dir.error();
         ASSERT_EQ(shell("openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:prime256v1 "
                         "-out key.pem"),
                   "");
     }
-    void TearDown() override {
-        if (!m_dir.empty()) {
-            EXPECT_EQ(system(("rm -rf '" + m_dir + "'").c_str()), 0);
-        }
-    }
 
     // Output of command run in the temporary directory; failures are reported.
     std::string shell(const std::string& command) {
-        std::string full = "cd '" + m_dir + "' && " + command + " 2>/dev/null";
-        FILE* p = popen(full.c_str(), "r");
-        EXPECT_NE(p, nullptr);
-        if (p == nullptr) return "";
-        std::string out;
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        EXPECT_EQ(pclose(p), 0) << command;
-        return out;
+        return yav_test_command_output("cd '" + m_dir.path() + "' && " + command + " 2>/dev/null");
     }
 
     Bytes readFile(const std::string& file) {
@@ -330,7 +317,7 @@ class OpensslCertificateTest : public ::testing::Test {
         EXPECT_EQ(ours, reference) << file;
     }
 
-    std::string m_dir;
+    YavTestTempDir m_dir{"yav_cert_"};
 };
 
 TEST_F(OpensslCertificateTest, Version3MatchesOpenssl) {

@@ -253,28 +253,29 @@ const char* code_format(yav_status_t code, bool lcp, char** owned, char* fallbac
 
 }  // namespace
 
-void YavLog::log(int severity, const char* file, int line, const char* component, yav_status_t code,
-                 ...) {
+void YavLog::logCode(int severity, const char* file, int line, const char* component, bool lcp,
+                     yav_status_t code, va_list args) {
     char* owned = nullptr;
     char fallback[64];
-    const char* format = code_format(code, false, &owned, fallback, sizeof fallback);
+    const char* format = code_format(code, lcp, &owned, fallback, sizeof fallback);
+    logFormatted(severity, file, line, component, lcp, format, args);
+    free(owned);
+}
+
+void YavLog::log(int severity, const char* file, int line, const char* component, yav_status_t code,
+                 ...) {
     va_list args;
     va_start(args, code);
-    logFormatted(severity, file, line, component, false, format, args);
+    logCode(severity, file, line, component, false, code, args);
     va_end(args);
-    free(owned);
 }
 
 void YavLog::logLCP(int severity, const char* file, int line, const char* component,
                     yav_status_t code, ...) {
-    char* owned = nullptr;
-    char fallback[64];
-    const char* format = code_format(code, true, &owned, fallback, sizeof fallback);
     va_list args;
     va_start(args, code);
-    logFormatted(severity, file, line, component, true, format, args);
+    logCode(severity, file, line, component, true, code, args);
     va_end(args);
-    free(owned);
 }
 
 void YavLog::flog(int severity, const char* file, int line, const char* component,

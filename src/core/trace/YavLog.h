@@ -125,6 +125,10 @@ class YAV_EXPORT YavLog {
     static void writeAll(int fd, const char* data, size_t length);
 
   private:
+    // Logs the text of code (local code page with lcp, else UTF-8)
+    // formatted with args.
+    void logCode(int severity, const char* file, int line, const char* component, bool lcp,
+                 yav_status_t code, va_list args);
     void logFormatted(int severity, const char* file, int line, const char* component, bool lcp,
                       const char* format, va_list args);
 
