@@ -4,6 +4,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <new>
+
+#include "config_mgr/YavConfigBoolean.h"
+#include "config_mgr/YavConfigEntriesSchema.h"
+#include "config_mgr/YavConfigInt.h"
+#include "config_mgr/YavConfigMVString.h"
+#include "config_mgr/YavConfigMgr.h"
 #include "core/memory/yav_alloc.h"
 #include "core/msg/yav_msg_table.h"
 #include "core/msg/yav_status.h"
@@ -75,7 +82,78 @@ bool holds(const NameList& list, const char* name, size_t length) {
     return false;
 }
 
+// The entries of the "debug" stanza, in schema order.
+enum { kMemoryOn, kMemoryOff, kMemoryStats, kMemoryStatsPeriod, kEntryCount };
+
+struct DescribedEntry {
+    const char* name;
+    const char* defaultValue;
+};
+const DescribedEntry kEntries[kEntryCount] = {
+    {"memory-on", nullptr},
+    {"memory-off", nullptr},
+    {"memory-stats", "false"},
+    {"memory-stats-period", nullptr},
+};
+
+// Hands the items of a loaded list to setter (which copies them).
+yav_status_t apply_names(YavConfigMVString& list,
+                         yav_status_t (*setter)(const char* const*, size_t)) {
+    size_t count = list.entries();
+    const char** names = static_cast<const char**>(calloc(count + 1, sizeof(char*)));
+    if (names == nullptr) return YAV_S_NO_MEMORY;
+    size_t i = 0;
+    for (const YavString* item : list.items()) names[i++] = item->getData();
+    yav_status_t status = setter(names, count);
+    free(names);
+    return status;
+}
+
 }  // namespace
+
+yav_status_t YavMemDebug::initialize(YavConfigMgr& mgr) {
+    YavConfigEntriesSchema* schema = new (std::nothrow) YavConfigEntriesSchema("YavMemDebug");
+    if (schema == nullptr || !schema->ok()) {
+        delete schema;
+        return YAV_S_NO_MEMORY;
+    }
+    for (const DescribedEntry& described : kEntries) {
+        YavConfigSchemaEntry* entry = new (std::nothrow) YavConfigSchemaEntry();
+        yav_status_t status = YAV_S_NO_MEMORY;
+        if (entry != nullptr) {
+            status = entry->set("debug", described.name, false, described.defaultValue);
+            if (status == 0) {
+                status = schema->addEntry(entry);  // owned by the schema from here
+            } else {
+                delete entry;
+            }
+        }
+        if (status != 0) {
+            delete schema;
+            return status;
+        }
+    }
+    yav_status_t status = mgr.registerSchema(schema, nullptr, true);
+    if (status != 0) {
+        delete schema;
+        return status;
+    }
+    YavConfigMVString memoryOn;
+    YavConfigMVString memoryOff;
+    YavConfigBoolean memoryStats;
+    YavConfigInt memoryStatsPeriod;
+    YavConfigData* values[kEntryCount] = {&memoryOn, &memoryOff, &memoryStats, &memoryStatsPeriod};
+    status = schema->loadData(values, -1);
+    if (status != 0) return status;
+    if (memoryOn.isSet()) status = apply_names(memoryOn, &YavMemDebug::setDebugNames);
+    if (status == 0 && memoryOff.isSet()) {
+        status = apply_names(memoryOff, &YavMemDebug::setExcludedNames);
+    }
+    if (status != 0) return status;
+    setStatsEnabled(memoryStats.getValue());
+    if (memoryStatsPeriod.isSet()) status = setStatsPeriod(memoryStatsPeriod.getValue());
+    return status;
+}
 
 uint32_t YavMemDebug::flags(yav_status_t nameCode) {
     const char* name = kr_msg_get_default_msg(nameCode);

@@ -6,18 +6,20 @@
 // debugging and names to debug (page protection).  When no name on the path
 // is listed, allocators get statistics if those are enabled for all.
 //
-// The configuration manager fills the settings from the "debug" stanza
-// (memory-off, memory-on, memory-stats, memory-stats-period); tests and
-// programs may set them directly.  The settings are process-wide; one mutex
-// guards them, so every function may be called from any thread.  Allocators
-// read their flags once, when they are created.  Static only: not
-// instantiable.
+// initialize() fills the settings from the "debug" stanza of the
+// configuration manager's file (memory-off, memory-on, memory-stats,
+// memory-stats-period); tests and programs may set them directly.  The
+// settings are process-wide; one mutex guards them, so every function may
+// be called from any thread.  Allocators read their flags once, when they
+// are created.  Static only: not instantiable.
 #ifndef YAV_CORE_MEMORY_YAVMEMDEBUG_H
 #define YAV_CORE_MEMORY_YAVMEMDEBUG_H
 
 #include <stddef.h>
 
 #include "core/sundry/yav_base.h"
+
+class YavConfigMgr;
 
 class YAV_EXPORT YavMemDebug {
   public:
@@ -43,6 +45,14 @@ class YAV_EXPORT YavMemDebug {
 
     // Hands the period to the statistics reporter (yav_allocator_set_stats_period).
     static yav_status_t setStatsPeriod(long seconds);
+
+    // Registers the "YavMemDebug" schema (validated) with mgr, loads the
+    // entries memory-on, memory-off, memory-stats (default "false") and
+    // memory-stats-period of the stanza "debug" and applies them: each list
+    // that is given replaces the current one, the statistics switch is set,
+    // and a given period goes to setStatsPeriod.  0 or the first failure;
+    // settings applied before a failure stay.
+    static yav_status_t initialize(YavConfigMgr& mgr);
 
     // Empties both lists and disables statistics.
     static void reset();

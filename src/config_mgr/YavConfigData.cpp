@@ -1,0 +1,3 @@
+#include "config_mgr/YavConfigData.h"
+
+YavConfigData::~YavConfigData() {}
