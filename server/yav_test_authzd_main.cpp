@@ -1,0 +1,158 @@
+// yav_test_authzd: a small authorization server for multi-process tests.
+//
+// Options (all but --key optional):
+//   --key PATH            key file naming the four shared objects (must exist)
+//   --workers N           number of workers (default 4)
+//   --buffer-size BYTES   size of each worker buffer (default 4096)
+//   --echo TYPE           echo every question's elements back as an answer of
+//                         TYPE (default 3); an unknown TYPE makes an unknown
+//                         answer type
+//   --error CODE          answer every question with an error message (type 0)
+//                         holding CODE (decimal or 0x hex)
+//   --malformed KIND      spoil every answer: length, next, loop,
+//                         result-length, result-type, result-offset
+//   --delay-ms MS         delay every answer by MS milliseconds
+//   --reset-next MODE     do not answer the next question; reset its worker
+//                         instead (MODE cleaned: state CLEANED; free: FREE with
+//                         cleaned = 1) and raise its result semaphore
+//   --control-file PATH   restart (remove and recreate every object) whenever
+//                         PATH exists; the file is removed after the restart
+// Prints "ready" when serving and "restarted <n>" after each restart (SIGUSR1
+// also restarts).  SIGTERM or SIGINT removes every object and exits with 0.
+// Exit status 2 for bad options, 1 when the objects cannot be created.
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "server/YavWorkerServer.h"
+
+namespace {
+
+bool parseLong(const char* text, long min, long max, long* out) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    long value = strtol(text, &end, 0);
+    if (errno != 0 || *end != '\0' || value < min || value > max) return false;
+    *out = value;
+    return true;
+}
+
+bool parseCode(const char* text, yav_status_t* out) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long value = strtoul(text, &end, 0);
+    if (errno != 0 || *end != '\0' || value > 0xFFFFFFFFul) return false;
+    *out = static_cast<yav_status_t>(value);
+    return true;
+}
+
+int usage(const char* why) {
+    fprintf(stderr, "yav_test_authzd: %s\n", why);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* key = nullptr;
+    const char* controlFile = nullptr;
+    long workers = 4;
+    long bufferSize = 4096;
+    long echoType = 3;
+    long delayMs = 0;
+    bool error = false;
+    yav_status_t errorCode = 0;
+    yav_malformed_e malformed = yav_malformed_none;
+    bool resetNext = false;
+    yav_reset_mode_e resetMode = yav_reset_cleaned;
+
+    for (int i = 1; i < argc; ++i) {
+        const char* opt = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (value == nullptr) return usage("an option lacks its value");
+        ++i;
+        if (strcmp(opt, "--key") == 0) {
+            key = value;
+        } else if (strcmp(opt, "--workers") == 0) {
+            if (!parseLong(value, 1, 1024, &workers)) return usage("bad --workers");
+        } else if (strcmp(opt, "--buffer-size") == 0) {
+            if (!parseLong(value, 64, 1 << 24, &bufferSize)) return usage("bad --buffer-size");
+        } else if (strcmp(opt, "--echo") == 0) {
+            if (!parseLong(value, -0x7fffffffL, 0x7fffffffL, &echoType)) return usage("bad --echo");
+        } else if (strcmp(opt, "--error") == 0) {
+            if (!parseCode(value, &errorCode)) return usage("bad --error");
+            error = true;
+        } else if (strcmp(opt, "--malformed") == 0) {
+            if (!yav_malformed_from_name(value, &malformed)) return usage("bad --malformed");
+        } else if (strcmp(opt, "--delay-ms") == 0) {
+            if (!parseLong(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
+        } else if (strcmp(opt, "--reset-next") == 0) {
+            if (strcmp(value, "cleaned") == 0) {
+                resetMode = yav_reset_cleaned;
+            } else if (strcmp(value, "free") == 0) {
+                resetMode = yav_reset_free_cleaned;
+            } else {
+                return usage("bad --reset-next");
+            }
+            resetNext = true;
+        } else if (strcmp(opt, "--control-file") == 0) {
+            controlFile = value;
+        } else {
+            return usage("unknown option");
+        }
+    }
+    if (key == nullptr) return usage("--key is required");
+
+    // Signals are taken by the main thread only: block them before any
+    // worker thread exists, so every thread inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    YavEchoHandler echo(static_cast<int>(echoType));
+    YavErrorHandler errorHandler(errorCode);
+    YavWorkerHandler* handler = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &echo;
+    YavWorkerServer server;
+    yav_status_t st =
+        server.start(key, static_cast<int>(workers), static_cast<unsigned>(bufferSize), handler);
+    if (st != 0) {
+        fprintf(stderr, "yav_test_authzd: cannot create the shared objects: %#x\n", st);
+        return 1;
+    }
+    server.setMalformed(malformed);
+    server.setDelayMs(static_cast<unsigned>(delayMs));
+    if (resetNext) server.resetOnNextQuestion(resetMode);
+    printf("ready\n");
+    fflush(stdout);
+
+    unsigned restarts = 0;
+    for (;;) {
+        struct timespec tick = {0, 50 * 1000 * 1000};
+        int sig = sigtimedwait(&signals, nullptr, &tick);
+        bool restart = sig == SIGUSR1;
+        if (sig == SIGTERM || sig == SIGINT) break;
+        if (controlFile != nullptr && access(controlFile, F_OK) == 0) restart = true;
+        if (!restart) continue;
+        st = server.restart();
+        if (controlFile != nullptr) unlink(controlFile);
+        if (st != 0) {
+            fprintf(stderr, "yav_test_authzd: restart failed: %#x\n", st);
+            server.stop();
+            return 1;
+        }
+        printf("restarted %u\n", ++restarts);
+        fflush(stdout);
+    }
+    server.stop();
+    return 0;
+}
