@@ -1,0 +1,3 @@
+#include "plugin/core/YavClientCert.h"
+
+YavClientCert::~YavClientCert() = default;
