@@ -1,0 +1,186 @@
+// tessaro-authzd: the reference authorization server.
+//
+// Usage: tessaro-authzd --policy FILE --key PATH [options]
+//   --policy FILE         the policy (stanza file; examples/authzd-policy.conf)
+//   --key PATH            key file naming the four shared objects (must exist)
+//   --workers N           number of workers (default 4)
+//   --buffer-size BYTES   size of each worker buffer (default 16384)
+//   --check               read the policy, print "policy ok" and exit
+// Test modes:
+//   --delay-ms MS         delay every answer by MS milliseconds
+//   --reset-next MODE     reset the worker of the next question instead of
+//                         answering (cleaned: state CLEANED; free: FREE with
+//                         cleaned = 1)
+//   --error CODE          answer every question with an error message
+//   --malformed KIND      spoil every answer: length, next, loop,
+//                         result-length, result-type, result-offset
+//   --control-file PATH   restart (remove and recreate every object) whenever
+//                         PATH exists; the file is removed afterwards
+// Signals: SIGHUP re-reads the policy (an invalid one is reported and the
+// old one kept) and starts a new cache version; SIGUSR1 restarts the IPC
+// objects; SIGUSR2 resets the worker of the next question; SIGTERM and
+// SIGINT remove every object and exit with 0.
+// Prints "ready" when serving, "reloaded <counter>", "reload failed" and
+// "restarted <n>" as they happen.  Exit status 2 for bad options, 3 for an
+// invalid policy (file, line and reason on standard error), 1 when the
+// objects cannot be created.
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "authzd/YavAuthzHandler.h"
+#include "server/YavWorkerServer.h"
+
+namespace {
+
+bool parseLong(const char* text, long min, long max, long* out) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    long value = strtol(text, &end, 0);
+    if (errno != 0 || *end != '\0' || value < min || value > max) return false;
+    *out = value;
+    return true;
+}
+
+int usage(const char* why) {
+    fprintf(stderr, "tessaro-authzd: %s\n", why);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* key = nullptr;
+    const char* policyPath = nullptr;
+    const char* controlFile = nullptr;
+    long workers = 4;
+    long bufferSize = 16384;
+    long delayMs = 0;
+    long errorCode = 0;
+    bool error = false;
+    bool checkOnly = false;
+    yav_malformed_e malformed = yav_malformed_none;
+    bool resetNext = false;
+    yav_reset_mode_e resetMode = yav_reset_cleaned;
+
+    for (int i = 1; i < argc; ++i) {
+        const char* opt = argv[i];
+        if (strcmp(opt, "--check") == 0) {
+            checkOnly = true;
+            continue;
+        }
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (value == nullptr) return usage("an option lacks its value");
+        ++i;
+        if (strcmp(opt, "--key") == 0) {
+            key = value;
+        } else if (strcmp(opt, "--policy") == 0) {
+            policyPath = value;
+        } else if (strcmp(opt, "--workers") == 0) {
+            if (!parseLong(value, 1, 1024, &workers)) return usage("bad --workers");
+        } else if (strcmp(opt, "--buffer-size") == 0) {
+            if (!parseLong(value, 1024, 1 << 24, &bufferSize)) return usage("bad --buffer-size");
+        } else if (strcmp(opt, "--delay-ms") == 0) {
+            if (!parseLong(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
+        } else if (strcmp(opt, "--error") == 0) {
+            if (!parseLong(value, 1, 0xFFFFFFFFL, &errorCode)) return usage("bad --error");
+            error = true;
+        } else if (strcmp(opt, "--malformed") == 0) {
+            if (!yav_malformed_from_name(value, &malformed)) return usage("bad --malformed");
+        } else if (strcmp(opt, "--reset-next") == 0) {
+            if (strcmp(value, "cleaned") == 0) {
+                resetMode = yav_reset_cleaned;
+            } else if (strcmp(value, "free") == 0) {
+                resetMode = yav_reset_free_cleaned;
+            } else {
+                return usage("bad --reset-next");
+            }
+            resetNext = true;
+        } else if (strcmp(opt, "--control-file") == 0) {
+            controlFile = value;
+        } else {
+            return usage("unknown option");
+        }
+    }
+    if (policyPath == nullptr) return usage("--policy is required");
+    if (key == nullptr && !checkOnly) return usage("--key is required");
+
+    YavAuthzHandler handler;
+    std::string why;
+    if (handler.load(policyPath, &why) != 0) {
+        fprintf(stderr, "tessaro-authzd: invalid policy: %s\n", why.c_str());
+        return 3;
+    }
+    if (checkOnly) {
+        printf("policy ok\n");
+        return 0;
+    }
+
+    // Signals are taken by the main thread only: block them before any
+    // worker thread exists, so every thread inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGHUP);
+    sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    YavErrorHandler errorHandler(static_cast<yav_status_t>(errorCode));
+    YavWorkerHandler* serving = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &handler;
+    YavWorkerServer server;
+    yav_status_t st =
+        server.start(key, static_cast<int>(workers), static_cast<unsigned>(bufferSize), serving);
+    if (st != 0) {
+        fprintf(stderr, "tessaro-authzd: cannot create the shared objects: %#x\n", st);
+        return 1;
+    }
+    server.setMalformed(malformed);
+    server.setDelayMs(static_cast<unsigned>(delayMs));
+    if (resetNext) server.resetOnNextQuestion(resetMode);
+    printf("ready\n");
+    fflush(stdout);
+
+    unsigned restarts = 0;
+    for (;;) {
+        struct timespec tick = {0, 50 * 1000 * 1000};
+        int sig = sigtimedwait(&signals, nullptr, &tick);
+        if (sig == SIGTERM || sig == SIGINT) break;
+        if (sig == SIGHUP) {
+            if (handler.reload(&why) == 0) {
+                printf("reloaded %d\n", static_cast<int>(handler.getVersion().getCounter()));
+            } else {
+                fprintf(stderr, "tessaro-authzd: invalid policy kept out: %s\n", why.c_str());
+                printf("reload failed\n");
+            }
+            fflush(stdout);
+            continue;
+        }
+        if (sig == SIGUSR2) {
+            server.resetOnNextQuestion(yav_reset_cleaned);
+            continue;
+        }
+        bool restart = sig == SIGUSR1;
+        if (controlFile != nullptr && access(controlFile, F_OK) == 0) restart = true;
+        if (!restart) continue;
+        st = server.restart();
+        if (controlFile != nullptr) unlink(controlFile);
+        if (st != 0) {
+            fprintf(stderr, "tessaro-authzd: restart failed: %#x\n", st);
+            server.stop();
+            return 1;
+        }
+        printf("restarted %u\n", ++restarts);
+        fflush(stdout);
+    }
+    server.stop();
+    return 0;
+}
