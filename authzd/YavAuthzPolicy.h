@@ -15,7 +15,7 @@
 // Every stanza and entry is checked at load; the first fault is reported as
 // "<file>:<line>: <reason>" and the load fails.
 //
-// Memory: a policy owns every string and table it holds; the YavConfigData
+// Memory: a policy owns every string and table it holds; the YavConfigAnswerData
 // view (configData) points into them and lives as long as the policy.
 // Threads: built by one thread, then only read (any number of threads).
 // Not copyable.
@@ -97,7 +97,7 @@ class YavAuthzPolicy {
 
     // The configuration the plug-in asks for.  Valid after a successful
     // load, while the policy lives.
-    const YavConfigData& configData() const { return m_config; }
+    const YavConfigAnswerData& configData() const { return m_config; }
 
     std::string realm = "Tessaro";
     std::string userHeader = "X-Tessaro-User";
@@ -117,7 +117,7 @@ class YavAuthzPolicy {
     class Loader;
     void buildConfigData();
 
-    YavConfigData m_config;
+    YavConfigAnswerData m_config;
     std::vector<YavConfigNameInt> m_postURIs;
     std::vector<YavConfigNameInt> m_flags;
     std::vector<YavConfigVHost> m_vhosts;

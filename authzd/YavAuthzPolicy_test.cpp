@@ -21,7 +21,7 @@ TEST(YavAuthzPolicyTest, ReadsEveryStanzaOfAValidPolicy) {
     EXPECT_EQ("Test Realm", policy.realm);
     EXPECT_EQ("X-User", policy.userHeader);
     EXPECT_EQ(30, policy.cachePollInterval);
-    const YavConfigData& c = policy.configData();
+    const YavConfigAnswerData& c = policy.configData();
     ASSERT_EQ(2, c.numVHosts);
     EXPECT_STREQ("www", c.vhosts[0].id);
     EXPECT_STREQ("/web", c.vhosts[0].branch);

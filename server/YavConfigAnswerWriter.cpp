@@ -118,7 +118,7 @@ yav_status_t YavConfigAnswerWriter::writeVHost(const YavConfigVHost& host) {
     return status;
 }
 
-yav_status_t YavConfigAnswerWriter::writeAnswer(int requestType, const YavConfigData& data) {
+yav_status_t YavConfigAnswerWriter::writeAnswer(int requestType, const YavConfigAnswerData& data) {
     yav_status_t status = 0;
     switch (requestType) {
         case kPostURI:

@@ -13,16 +13,16 @@
 //                          elements ID, branch, flags, map size M, the pair
 //                          ("<default>", action set) and M - 1 method pairs.
 // writeAnswer writes the whole answer for one request type from a
-// YavConfigData description; the single-command writers let a caller (or a
+// YavConfigAnswerData description; the single-command writers let a caller (or a
 // test) build any answer, also a wrong one.
 //
 // YavConfigAnswerHandler: a YavWorkerHandler that answers configuration
-// questions from a fixed YavConfigData (any other question with
+// questions from a fixed YavConfigAnswerData (any other question with
 // YAV_S_INVALID_PARAMETER, which the worker server turns into an error
 // message).
 //
 // Memory: the writer writes into the allocator's region and owns nothing;
-// YavConfigData and everything it points to belong to the caller and must
+// YavConfigAnswerData and everything it points to belong to the caller and must
 // outlive the writer or handler that uses them.  Texts are zero-terminated
 // UTF-8.
 //
@@ -64,7 +64,7 @@ struct YavConfigVHost {
 };
 
 // Everything the server delivers, by request type.
-struct YavConfigData {
+struct YavConfigAnswerData {
     const YavConfigNameInt* postURIs = nullptr;  // request type 0
     int numPostURIs = 0;
     const YavConfigNameInt* configFlags = nullptr;  // request type 1
@@ -93,7 +93,7 @@ class YavConfigAnswerWriter {
     // The whole answer to request type requestType (0 to 3) from data.
     // YAV_S_INVALID_PARAMETER for another request type or a negative
     // count in data; the allocator's status when the region is too small.
-    yav_status_t writeAnswer(int requestType, const YavConfigData& data);
+    yav_status_t writeAnswer(int requestType, const YavConfigAnswerData& data);
 
     // Single elements and commands; each returns 0 or the allocator's
     // status (YAV_S_NO_MEMORY when the region is full).
@@ -123,12 +123,12 @@ class YavConfigAnswerWriter {
 class YavConfigAnswerHandler : public YavWorkerHandler {
   public:
     // REQUIRES: data outlives the handler.
-    explicit YavConfigAnswerHandler(const YavConfigData* data) : m_data(data) {}
+    explicit YavConfigAnswerHandler(const YavConfigAnswerData* data) : m_data(data) {}
     yav_status_t handle(int worker, int questionType, YavSharedMemIterator& question,
                         YavSharedMemAllocator& answer, int* answerType) override;
 
   private:
-    const YavConfigData* m_data;
+    const YavConfigAnswerData* m_data;
 };
 
 #endif  // YAV_SERVER_YAVCONFIGANSWERWRITER_H

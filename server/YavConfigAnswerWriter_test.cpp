@@ -22,8 +22,8 @@ const YavConfigMethodPerms kMethods[] = {{"POST", "rm"}, {"PUT", "[a]b"}};
 const YavConfigVHost kHosts[] = {{"www", "/web", 12, "r", kMethods, 2},
                                  {"intra", "", 9, "[g]T", nullptr, 0}};
 
-YavConfigData sampleData(bool cacheEnabled = true) {
-    YavConfigData d;
+YavConfigAnswerData sampleData(bool cacheEnabled = true) {
+    YavConfigAnswerData d;
     d.postURIs = kPostURIs;
     d.numPostURIs = 2;
     d.configFlags = kFlags;
@@ -43,7 +43,7 @@ YavCfgBytes pair(const char* name, const char* value) {
 TEST(YavConfigAnswerWriterTest, EveryAnswerFormHasItsExactBytes) {
     const struct {
         int requestType;
-        YavConfigData data;
+        YavConfigAnswerData data;
         YavCfgElements expected;
     } cases[] = {
         {0,
@@ -80,7 +80,7 @@ TEST(YavConfigAnswerWriterTest, RefusesBadRequestsAndFullRegions) {
     YavSharedMemAllocator a;
     ASSERT_EQ(0u, a.initialize(segment, 0, 64));
     YavConfigAnswerWriter writer(a);
-    YavConfigData negative = sampleData();
+    YavConfigAnswerData negative = sampleData();
     negative.numVHosts = -1;
     EXPECT_EQ(YAV_S_INVALID_PARAMETER, writer.writeAnswer(4, sampleData()));
     EXPECT_EQ(YAV_S_INVALID_PARAMETER, writer.writeAnswer(3, negative));
@@ -113,7 +113,7 @@ TEST(YavConfigAnswerRoadTest, QuestionsThroughTheDispatcherFillTheConfiguration)
     ctx.configFlags = &flags;
     ctx.configFlagTableSize = YavConfigAnswerContext::kDefaultTableSize;
     ctx.vhosts = &hosts;
-    const YavConfigData data = sampleData();
+    const YavConfigAnswerData data = sampleData();
     YavConfigAnswerHandler handler(&data);
     YavWorkerServer server;
     ASSERT_EQ(0u, server.start(key.path(), 2, 1024, &handler));
