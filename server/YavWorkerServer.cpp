@@ -199,11 +199,23 @@ yav_status_t YavWorkerServer::createObjects() {
         info->semId = pool->getWorkerSemId();
         info->reqSemNum = 2 * i;
         info->resSemNum = 2 * i + 1;
-        pool->setState(i, YavWorkerPool::FREE);
         yav_worker_buffer_header* buffer =
             reinterpret_cast<yav_worker_buffer_header*>(workerBase + bufferOffset(i));
         memset(buffer, 0, sizeof(*buffer));
         buffer->workerId = i;
+    }
+    // A plug-in may already hold the new pool semaphores (the free count is
+    // N from their creation) and takes a worker as soon as its state reads
+    // FREE: publish the states only once every record and buffer header is
+    // written, or this loop would wipe a request already put in a buffer.
+    int* states = nullptr;
+    st = pool->getStateList(&states);
+    if (st != 0) {
+        destroyObjects();
+        return st;
+    }
+    for (int i = 0; i < m_numWorkers; ++i) {
+        __atomic_store_n(&states[i], YavWorkerPool::FREE, __ATOMIC_RELEASE);
     }
     return 0;
 }

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -397,6 +403,76 @@ TEST_F(YavProxyIFDispatcherTest, SingleThreadSeesRestartOnceThenSucceeds) {
     EXPECT_EQ(0u, second.status);
     EXPECT_TRUE(second.answered);
     EXPECT_EQ(1u, m_dispatcher.getRefreshCount());
+}
+
+// Several threads keep dispatching while the server removes and recreates
+// every object.  Whatever the order of events, each thread must get answers
+// again once the new server is up; a thread that is still stuck after a
+// generous limit fails the test instead of hanging it.
+TEST_F(YavProxyIFDispatcherTest, RestartWhileThreadsAreMidQuestionEndsInSuccessEverywhere) {
+    const int kThreads = 4;
+    const int kAnswersAfterRestart = 3;
+    const auto kLimit = std::chrono::seconds(60);
+    std::string control = std::string(m_key.path()) + ".restart";
+    startServer({"--echo", "3", "--delay-ms", "2", "--control-file", control});
+    initialize();
+    std::atomic<bool> restarted{false};
+    std::atomic<int> unexpected{0};
+    std::vector<int> successesAfter(kThreads, 0);
+    std::mutex doneMutex;
+    std::condition_variable doneCond;
+    int done = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            YavTestQuestion question;
+            question.addPairs({{"load", std::to_string(t)}});
+            for (int i = 0; i < 2000 && successesAfter[t] < kAnswersAfterRestart; ++i) {
+                bool after = restarted.load();
+                Outcome o = dispatchOnce(&m_dispatcher, &question);
+                if (o.status == 0 && o.answered) {
+                    if (after) ++successesAfter[t];
+                } else if (o.status != YAV_S_IPC_KEY_REMOVED) {
+                    fprintf(stderr, "thread %d: status %#x retry %d answered %d\n", t, o.status,
+                            o.retry, o.answered);
+                    ++unexpected;
+                }
+            }
+            std::lock_guard<std::mutex> lock(doneMutex);
+            ++done;
+            doneCond.notify_all();
+        });
+    }
+    FILE* f = fopen(control.c_str(), "w");
+    EXPECT_NE(nullptr, f);
+    if (f != nullptr) fclose(f);
+    std::string line;
+    EXPECT_TRUE(m_server.waitForPrefix("restarted", &line));
+    restarted = true;
+    bool allDone = false;
+    {
+        std::unique_lock<std::mutex> lock(doneMutex);
+        allDone = doneCond.wait_for(lock, kLimit, [&] { return done == kThreads; });
+    }
+    if (!allDone) {
+        int free = -1;
+        m_dispatcher.getPool()->getFreeCount(&free);
+        fprintf(stderr, "stuck: %d of %d threads done, free count %d, active %d, refreshing %d\n",
+                done, kThreads, free, m_dispatcher.getPool()->activeCount(),
+                m_dispatcher.getPool()->isRefreshing());
+        // The stuck threads cannot be joined: remove the server and its
+        // objects, then end the process with a failure.
+        fflush(stderr);
+        m_server.kill();
+        m_key.removeAll();
+        _exit(1);
+    }
+    for (std::thread& t : threads) t.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(kAnswersAfterRestart, successesAfter[t]) << t;
+    EXPECT_EQ(0, unexpected.load());
+    EXPECT_GE(m_dispatcher.getRefreshCount(), 1u);
+    EXPECT_EQ(kWorkers, freeCount());
+    EXPECT_EQ(0, outstandingRequestObjects());
 }
 
 }  // namespace

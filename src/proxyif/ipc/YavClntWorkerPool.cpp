@@ -103,29 +103,35 @@ yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
         while (m_refreshing) pthread_cond_wait(&m_cond, &m_mutex);
         ++m_activeCount;
     }
+    // A failed refresh left nothing to scan: ask for another refresh before
+    // taking a count (the segments change only while no thread is active).
+    if (m_stateList == nullptr || m_workerShm == nullptr) {
+        leave();
+        return YAV_S_IPC_KEY_REMOVED;
+    }
+    // Every count taken below is given back on every path that does not
+    // hand out a worker, and on the set it was taken from: a lost count
+    // would leave the threads blocked in the wait for ever.
     yav_status_t st = 0;
     int attempts = 0;
     for (;;) {
+        int semId = getPoolSemId();
         YAV_PROXYIF_TRACE("Waiting on pool semaphore...\n");
-        st = waitPoolSemaphore();
+        st = waitPoolSet(semId);
         if (st == YAV_S_IPC_KEY_REMOVED) {
-            st = initPoolSemaphores(false, false);
-            if (st == 0) {
-                YAV_PROXYIF_TRACE("Waiting on pool semaphore...\n");
-                st = waitPoolSemaphore();
-            }
+            if (initPoolSemaphores(false, false) != 0) break;  // the server is not back yet
+            semId = getPoolSemId();
+            YAV_PROXYIF_TRACE("Waiting on pool semaphore...\n");
+            st = waitPoolSet(semId);
         }
         if (st != 0) break;
-        st = lockPoolManager();
+        st = lockPoolSet(semId);
         if (st == YAV_S_IPC_ABANDONED) {
             YAV_PROXYIF_TRACE("*** Pool lock abandoned ***\n");
             st = 0;
         }
-        if (st != 0) break;
-        if (m_stateList == nullptr || m_workerShm == nullptr) {
-            // A failed refresh left nothing to scan: ask for another one.
-            unlockPoolManager();
-            st = YAV_S_IPC_INVALID_ID;
+        if (st != 0) {
+            signalPoolSet(semId);
             break;
         }
 
@@ -143,7 +149,7 @@ yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
                 info->cleaned = 0;
                 info->inUse = 0;
                 info->takenTime = 0;
-                signalPoolSemaphore();
+                signalPoolSet(semId);
                 found = i;
                 break;
             }
@@ -160,26 +166,34 @@ yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
                 info->cleaned = 0;
                 info->takenTime = static_cast<int32_t>(now);
                 *out = buf;
-                unlockPoolManager();
+                unlockPoolSet(semId);
                 return 0;
             }
             // Leave the worker as it was found and give its count back.
             if (buf != nullptr) buf->deleteMe();
             setState(found, FREE);
-            signalPoolSemaphore();
-            unlockPoolManager();
+            signalPoolSet(semId);
+            unlockPoolSet(semId);
             break;
         }
 
         // The free count and the state list disagree: give the count back
         // and try again, pausing now and then so the holders can catch up.
-        signalPoolSemaphore();
+        signalPoolSet(semId);
+        if (!poolMgrShmIsCurrent()) {
+            // The server replaced the pool-manager segment: this state list
+            // is no longer kept, and entries left TAKEN in it never become
+            // free.  The pool needs a refresh, which waits for this thread.
+            unlockPoolSet(semId);
+            st = YAV_S_IPC_KEY_REMOVED;
+            break;
+        }
         if (++attempts >= kBusyRetries) {
-            unlockPoolManager();
+            unlockPoolSet(semId);
             yavthread_sleep_np(1);
             attempts = 0;
         } else {
-            unlockPoolManager();
+            unlockPoolSet(semId);
         }
     }
     leave();
@@ -187,7 +201,9 @@ yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
 }
 
 yav_status_t YavClntWorkerPool::replaceWorker(YavClntWorkerBuffer* buf) {
-    yav_status_t st = lockPoolManager();
+    // Lock, unlock and give back on one set (see getFreeWorker).
+    const int semId = getPoolSemId();
+    yav_status_t st = lockPoolSet(semId);
     if (st == YAV_S_IPC_ABANDONED) {
         YAV_PROXYIF_TRACE("*** Pool lock abandoned ***\n");
         st = 0;
@@ -209,9 +225,11 @@ yav_status_t YavClntWorkerPool::replaceWorker(YavClntWorkerBuffer* buf) {
             info->inUse = 0;
         }
         buf->deleteMe();
-        unlockPoolManager();
-        st = signalPoolSemaphore();
+        unlockPoolSet(semId);
+        st = signalPoolSet(semId);
     } else {
+        // Interruptions are repeated, so the lock fails only when the set
+        // is gone, and the count with it.
         buf->deleteMe();
     }
     leave();

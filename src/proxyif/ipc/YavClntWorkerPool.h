@@ -45,7 +45,9 @@ class YavClntWorkerPool : public YavWorkerPool {
     // made.
     yav_status_t initialize(const char* path);
     // Takes a free worker; blocks while none is free.  *out belongs to the
-    // caller until replaceWorker(*out).
+    // caller until replaceWorker(*out).  YAV_S_IPC_KEY_REMOVED or
+    // YAV_S_IPC_INVALID_ID when the server removed or replaced its objects
+    // and the pool needs a refresh (also after a refresh that failed).
     // REQUIRES: YavClntWorkerBuffer::m_allocator is acquired.
     yav_status_t getFreeWorker(YavClntWorkerBuffer** out);
     // Gives the worker back and deletes buf.

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/sem.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <set>
 #include <string>
 #include <thread>
@@ -475,6 +477,127 @@ TEST_F(ClntWorkerPoolTest, RefreshWaitsForActiveCallersToGiveTheirWorkersBack) {
     refresher.join();
     EXPECT_TRUE(done.load());
     EXPECT_EQ(0, m_pool.activeCount());
+}
+
+// A refresh that found the semaphore sets but not yet the segments leaves
+// nothing to scan: getFreeWorker must ask for another refresh without
+// keeping a free count, or after N such calls every thread blocks for ever.
+TEST_F(ClntWorkerPoolTest, AfterAHalfFinishedRefreshNoCountIsKeptAndTheNextRefreshRecovers) {
+    startAndAttach(2);
+    m_server.stop();
+    YavWorkerPool maker;  // the new server, caught between its semaphores and segments
+    ASSERT_EQ(0u, maker.setPath(m_key.path()));
+    maker.setCreateSizes(2, YavWorkerPool::poolMgrSize(2), 1024);
+    ASSERT_EQ(0u, maker.initPoolSemaphores(true, false));
+    ASSERT_EQ(0u, maker.initWorkerSemaphores(true, false));
+    ASSERT_TRUE(m_pool.refresher());
+    EXPECT_EQ(YAV_S_IPC_NO_SEGMENT, m_pool.refresh());
+    EXPECT_EQ(maker.getPoolSemId(), m_pool.getPoolSemId());
+    for (int call = 0; call < 3; ++call) {
+        YavClntWorkerBuffer* buf = nullptr;
+        ASSERT_EQ(YAV_S_IPC_KEY_REMOVED, m_pool.getFreeWorker(&buf)) << call;
+        EXPECT_EQ(nullptr, buf);
+        ASSERT_EQ(2, freeCount()) << "call " << call << " kept a count";
+        EXPECT_EQ(0, m_pool.activeCount());
+    }
+    EXPECT_EQ(0u, maker.destroyPoolSemaphores());
+    EXPECT_EQ(0u, maker.destroyWorkerSemaphores());
+    startServer(2);
+    ASSERT_TRUE(m_pool.refresher());
+    EXPECT_EQ(0u, m_pool.refresh());
+    int type = -1;
+    std::vector<std::string> answer;
+    EXPECT_EQ(0u, yav_pool_round_trip(m_pool, 1, {"back"}, &type, &answer));
+    EXPECT_EQ(std::vector<std::string>{"back"}, answer);
+    EXPECT_EQ(2, freeCount());
+}
+
+// A refresh that finds no server keeps the removed set's id: operations on
+// it fail (and ask for another refresh) instead of succeeding on id -1
+// without waiting or locking.
+TEST_F(ClntWorkerPoolTest, ARefreshWithoutServerLeavesTakingAWorkerFailing) {
+    startAndAttach(2);
+    const int oldSemId = m_pool.getPoolSemId();
+    m_server.stop();
+    ASSERT_TRUE(m_pool.refresher());
+    EXPECT_EQ(YAV_S_IPC_NO_SEGMENT, m_pool.refresh());
+    EXPECT_EQ(oldSemId, m_pool.getPoolSemId());
+    YavClntWorkerBuffer* buf = nullptr;
+    yav_status_t st = m_pool.getFreeWorker(&buf);
+    EXPECT_TRUE(st == YAV_S_IPC_INVALID_ID || st == YAV_S_IPC_KEY_REMOVED) << std::hex << st;
+    EXPECT_EQ(nullptr, buf);
+    if (buf != nullptr) m_pool.replaceWorker(buf);
+    EXPECT_EQ(0, m_pool.activeCount());
+}
+
+// A thread that re-attached the new pool semaphores still scans the old
+// state list until the refresh; entries left TAKEN there (their holders
+// could not lock the removed set) never become free.  The scan must end
+// and ask for the refresh rather than spin, since the refresh waits for it.
+TEST_F(ClntWorkerPoolTest, AScanOfAReplacedStateListEndsAndAsksForARefresh) {
+    startAndAttach(2);
+    m_pool.setState(0, YavWorkerPool::TAKEN);
+    m_pool.setState(1, YavWorkerPool::TAKEN);
+    ASSERT_EQ(0u, m_server.restart());
+    ASSERT_EQ(0u, m_pool.initPoolSemaphores(false, false));
+    ASSERT_EQ(m_server.getPool()->getPoolSemId(), m_pool.getPoolSemId());
+    std::atomic<bool> returned{false};
+    yav_status_t st = 0;
+    YavClntWorkerBuffer* buf = nullptr;
+    std::thread taker([&] {
+        st = m_pool.getFreeWorker(&buf);
+        returned = true;
+    });
+    for (int ms = 0; ms < 30000 && !returned.load(); ++ms) usleep(1000);
+    if (!returned.load()) {
+        ADD_FAILURE() << "getFreeWorker kept scanning a replaced state list";
+        m_pool.setState(0, YavWorkerPool::FREE);  // lets it end
+    }
+    taker.join();
+    EXPECT_EQ(YAV_S_IPC_KEY_REMOVED, st) << std::hex << st;
+    if (buf != nullptr) m_pool.replaceWorker(buf);
+    EXPECT_EQ(2, freeCount());
+    ASSERT_TRUE(m_pool.refresher());
+    EXPECT_EQ(0u, m_pool.refresh());
+    int type = -1;
+    std::vector<std::string> answer;
+    EXPECT_EQ(0u, yav_pool_round_trip(m_pool, 1, {"fresh"}, &type, &answer));
+}
+
+std::atomic<int> g_signalsHandled{0};
+void countSignal(int) { ++g_signalsHandled; }
+
+TEST_F(ClntWorkerPoolTest, ASignalDuringTheWaitForAFreeWorkerDoesNotEndTheWait) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer defers the handler, so its run cannot be observed";
+#endif
+    startAndAttach(1);
+    YavClntWorkerBuffer* held = nullptr;
+    ASSERT_EQ(0u, m_pool.getFreeWorker(&held));
+    struct sigaction action;
+    struct sigaction saved;
+    memset(&action, 0, sizeof(action));
+    action.sa_handler = countSignal;  // no SA_RESTART: the semop fails with EINTR
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(0, sigaction(SIGUSR2, &action, &saved));
+    g_signalsHandled = 0;
+    yav_status_t st = 0xFFFFFFFFu;
+    std::thread waiter([&] {
+        YavClntWorkerBuffer* buf = nullptr;
+        st = m_pool.getFreeWorker(&buf);
+        if (buf != nullptr) m_pool.replaceWorker(buf);
+    });
+    const int semId = m_pool.getPoolSemId();
+    for (int ms = 0; ms < 30000 && semctl(semId, 1, GETNCNT) < 1; ++ms) usleep(1000);
+    EXPECT_EQ(1, semctl(semId, 1, GETNCNT));
+    pthread_kill(waiter.native_handle(), SIGUSR2);
+    for (int ms = 0; ms < 30000 && g_signalsHandled.load() == 0; ++ms) usleep(1000);
+    EXPECT_EQ(1, g_signalsHandled.load());
+    EXPECT_EQ(0u, m_pool.replaceWorker(held));
+    waiter.join();
+    EXPECT_EQ(0u, st) << std::hex << st;
+    EXPECT_EQ(1, freeCount());
+    sigaction(SIGUSR2, &saved, nullptr);
 }
 
 }  // namespace

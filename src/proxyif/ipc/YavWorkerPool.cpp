@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <sys/ipc.h>
 #include <sys/sem.h>
+#include <sys/shm.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -70,16 +71,25 @@ void YavWorkerPool::setCreateSizes(int numWorkers, unsigned poolMgrShmSize,
 
 yav_status_t YavWorkerPool::initSemaphores(std::atomic<int>* semId, std::atomic<bool>* attached,
                                            char projId, int count, bool create, bool destroyFirst) {
-    if (destroyFirst) {
-        if (create) YavSysVSemHelper::destroySemSet(semId->load());
+    if (destroyFirst && create) {
+        YavSysVSemHelper::destroySemSet(semId->load());
         semId->store(-1);
         attached->store(false);
     }
+    // Read before semget: the set found below is at least as new as this one.
+    int previous = semId->load();
     key_t key = YavSysVSharedMem::nameToKey(m_path.getData(), projId);
     if (key == -1) return YAV_S_IPC_KEY_CREATE;
     int id = create ? semget(key, count, IPC_CREAT | IPC_EXCL | 0660) : semget(key, 0, 0660);
     if (id == -1) return YavSysVSemHelper::mapError(errno);
-    semId->store(id);
+    if (create) {
+        semId->store(id);
+    } else if (!semId->compare_exchange_strong(previous, id)) {
+        // Another thread attached meanwhile, to a set found no earlier than
+        // this one: keep its id so that the id never goes back to an older
+        // (removed) set, which would swallow counts given back to it.
+        return 0;
+    }
     attached->store(true);
     return 0;
 }
@@ -219,9 +229,20 @@ yav_status_t YavWorkerPool::destroyPoolSemaphores() {
     return destroySemaphores(&m_poolSemId, &m_poolSemsAttached, POOL_SEM_ID);
 }
 
-yav_status_t YavWorkerPool::lockPoolManager() {
-    yav_status_t st = YavSysVSemHelper::doSemOps(m_poolSemId.load(), YavSysVSemHelper::LOCK_OP,
-                                                 YavSysVSemHelper::LOCK_OP_COUNT);
+yav_status_t YavWorkerPool::lockPoolManager() { return lockPoolSet(m_poolSemId.load()); }
+
+yav_status_t YavWorkerPool::unlockPoolManager() {
+    if (!m_poolSemsAttached.load()) return 0;
+    return unlockPoolSet(m_poolSemId.load());
+}
+
+yav_status_t YavWorkerPool::waitPoolSemaphore(int) { return waitPoolSet(m_poolSemId.load()); }
+
+yav_status_t YavWorkerPool::signalPoolSemaphore() { return signalPoolSet(m_poolSemId.load()); }
+
+yav_status_t YavWorkerPool::lockPoolSet(int semId) {
+    yav_status_t st =
+        semOpsUninterrupted(semId, YavSysVSemHelper::LOCK_OP, YavSysVSemHelper::LOCK_OP_COUNT);
     if (st != 0) return st;
     yav_pool_lock_acquired();
     if (m_header != nullptr) {
@@ -236,26 +257,40 @@ yav_status_t YavWorkerPool::lockPoolManager() {
     return st;
 }
 
-yav_status_t YavWorkerPool::unlockPoolManager() {
-    if (!m_poolSemsAttached.load()) return 0;
+yav_status_t YavWorkerPool::unlockPoolSet(int semId) {
     if (m_header != nullptr) m_header->lockHeld = 0;
     yav_pool_lock_releasing();
-    return YavSysVSemHelper::doSemOps(m_poolSemId.load(), YavSysVSemHelper::UNLOCK_OP,
+    return YavSysVSemHelper::doSemOps(semId, YavSysVSemHelper::UNLOCK_OP,
                                       YavSysVSemHelper::UNLOCK_OP_COUNT);
 }
 
-yav_status_t YavWorkerPool::waitPoolSemaphore(int) {
-    return YavSysVSemHelper::doSemOps(m_poolSemId.load(), YavSysVSemHelper::WAIT_OP,
-                                      YavSysVSemHelper::WAIT_OP_COUNT);
+yav_status_t YavWorkerPool::waitPoolSet(int semId) {
+    return semOpsUninterrupted(semId, YavSysVSemHelper::WAIT_OP, YavSysVSemHelper::WAIT_OP_COUNT);
 }
 
-yav_status_t YavWorkerPool::signalPoolSemaphore() {
+yav_status_t YavWorkerPool::signalPoolSet(int semId) {
     int value = 0;
-    int semId = m_poolSemId.load();
     if (YavSysVSemHelper::getValue(semId, static_cast<unsigned>(m_semNum), &value) != 0) return 0;
     if (value >= m_numWorkers) return 0;
     return YavSysVSemHelper::doSemOps(semId, YavSysVSemHelper::SIGNAL_OP,
                                       YavSysVSemHelper::SIGNAL_OP_COUNT);
+}
+
+yav_status_t YavWorkerPool::semOpsUninterrupted(int semId, const struct sembuf* ops, unsigned n) {
+    for (;;) {
+        yav_status_t st = YavSysVSemHelper::doSemOps(semId, ops, n);
+        if (st != YAV_S_IPC_INTERRUPTED) return st;
+        // A signal ended the sleep, not the wait.
+        pthread_testcancel();
+    }
+}
+
+bool YavWorkerPool::poolMgrShmIsCurrent() const {
+    if (m_poolMgrShm == nullptr || m_poolMgrShm->getBase() == nullptr) return false;
+    key_t key = YavSysVSharedMem::nameToKey(m_path.getData(), POOL_MGR_SHM_ID);
+    if (key == -1) return false;
+    int id = shmget(key, 0, 0);
+    return id != -1 && id == m_poolMgrShm->getId();
 }
 
 yav_status_t YavWorkerPool::getFreeCount(int* value) const {

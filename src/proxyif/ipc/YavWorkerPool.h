@@ -33,6 +33,7 @@
 #include "core/sundry/yav_base.h"
 
 class YavSharedMem;
+struct sembuf;
 
 // Header of the pool-manager segment (offsets fixed by the protocol; every
 // integer 32-bit in the host's byte order).
@@ -129,9 +130,13 @@ class YavWorkerPool {
 
     // Attaches (or creates, with the free count set to N) the pool
     // semaphore set.  destroyFirst: the creating side first removes the set
-    // held so far; the attaching side only forgets it, because the plug-in
-    // never removes the server's objects (after a restart the old set is
-    // gone anyway, and a thread may already have attached the new one).
+    // held so far; the attaching side never removes the server's objects.
+    // The attaching side replaces the id only when the set is found, and
+    // only if no other thread replaced it meanwhile (that thread's set is
+    // no older): threads use the id without a lock, so it never becomes -1
+    // (on which every operation would succeed without effect) nor goes
+    // back to an older set.  After a failure the old id stays; it names a
+    // removed set, on which every operation fails.
     yav_status_t initPoolSemaphores(bool create, bool destroyFirst);
     yav_status_t initWorkerSemaphores(bool create, bool destroyFirst);
     // reattach: the old attachment is replaced (the creating side removes
@@ -158,6 +163,18 @@ class YavWorkerPool {
     yav_status_t waitPoolSemaphore(int unused = 0);
     // Gives one back to the free count, which never exceeds N.
     yav_status_t signalPoolSemaphore();
+    // The same four operations on the set semId.  A thread that waited or
+    // locked on one set gives back or unlocks on that same set, even when
+    // another thread attached a newer one meanwhile (unlocking a set it
+    // did not lock would block, or release another holder's lock).  The
+    // lock and the wait are repeated when a signal interrupts them.
+    yav_status_t lockPoolSet(int semId);
+    yav_status_t unlockPoolSet(int semId);
+    yav_status_t waitPoolSet(int semId);
+    yav_status_t signalPoolSet(int semId);
+    // True while the attached pool-manager segment is the one the path
+    // names now (false after the server removed or replaced it).
+    bool poolMgrShmIsCurrent() const;
     // The current free count (GETVAL of semaphore 1).
     yav_status_t getFreeCount(int* value) const;
 
@@ -197,6 +214,7 @@ class YavWorkerPool {
     // detachCode.
     static void releaseShm(YavSharedMem** seg, yav_status_t detachCode);
     void clearLayout();
+    static yav_status_t semOpsUninterrupted(int semId, const struct sembuf* ops, unsigned n);
     yav_status_t destroyShm(YavSharedMem** seg, char projId);
 
     YavSharedMem* m_poolMgrShm = nullptr;
