@@ -39,7 +39,7 @@ class YavAuthzHandlerTest : public ::testing::Test {
     }
 
     static YavTestBytes versionElement(const YavEpochVersion& v) {
-        YavWtValue e;
+        YavWireValue e;
         e.buf(v.bytes(), YavEpochVersion::kSize);
         return e.bytes();
     }
@@ -66,7 +66,7 @@ TEST_F(YavAuthzHandlerTest, WritesEachVerdictAsItsAnswer) {
         yav_authz_verdict_e verdict;
         const char* user;
         const char* object;
-        YavWtChain expected;
+        YavWireChain expected;
     };
     const std::vector<Case> cases = {
         {yav_authz_open, "", "/web/pub",
@@ -114,16 +114,17 @@ TEST_F(YavAuthzHandlerTest, AnswersTheCacheVersionWithTheOpenBranchesWhenStale) 
 
     YavEpochVersion stale;
     ASSERT_EQ(0u, ask(yav_msg_urc_version_question, {versionElement(stale)}, &answer, &type));
-    std::vector<YavTestBytes> expected = {versionElement(current),
-                                          YavWtValue().str("/web").bytes(),
-                                          YavWtValue().u32(3).bytes(),
-                                          YavWtValue().str("/web/pub").str("*").bytes(),
-                                          YavWtValue().str("/web/pub/closed").str("[none]").bytes(),
-                                          YavWtValue().str("/web/img").str("r").bytes()};
+    std::vector<YavTestBytes> expected = {
+        versionElement(current),
+        YavWireValue().str("/web").bytes(),
+        YavWireValue().u32(3).bytes(),
+        YavWireValue().str("/web/pub").str("*").bytes(),
+        YavWireValue().str("/web/pub/closed").str("[none]").bytes(),
+        YavWireValue().str("/web/img").str("r").bytes()};
     EXPECT_EQ(expected, answer);
 
     // A version buffer of another length is refused.
-    YavWtValue shortVersion;
+    YavWireValue shortVersion;
     shortVersion.buf("0123456789012345678", 19);
     EXPECT_EQ(YAV_S_UNMARSHAL_FAILED,
               ask(yav_msg_urc_version_question, {shortVersion.bytes()}, &answer, &type));
@@ -132,16 +133,17 @@ TEST_F(YavAuthzHandlerTest, AnswersTheCacheVersionWithTheOpenBranchesWhenStale) 
 TEST_F(YavAuthzHandlerTest, AnswersConfigurationAndResponsesAndRefusesOtherTypes) {
     std::vector<YavTestBytes> answer;
     int type = -1;
-    ASSERT_EQ(0u, ask(yav_msg_config_question, {YavWtValue().u32(0).bytes()}, &answer, &type));
+    ASSERT_EQ(0u, ask(yav_msg_config_question, {YavWireValue().u32(0).bytes()}, &answer, &type));
     EXPECT_EQ(yav_msg_config_answer, type);
-    EXPECT_EQ((std::vector<YavTestBytes>{YavWtValue().u32(1).bytes(),
-                                         YavWtValue().u32(0).str("/web/upload").u32(512).bytes()}),
-              answer);
-    ASSERT_EQ(0u, ask(yav_msg_web_rsp_question, {YavWtValue().u32(0).bytes()}, &answer, &type));
+    EXPECT_EQ(
+        (std::vector<YavTestBytes>{YavWireValue().u32(1).bytes(),
+                                   YavWireValue().u32(0).str("/web/upload").u32(512).bytes()}),
+        answer);
+    ASSERT_EQ(0u, ask(yav_msg_web_rsp_question, {YavWireValue().u32(0).bytes()}, &answer, &type));
     EXPECT_EQ(yav_msg_web_trans_answer, type);
-    EXPECT_EQ(std::vector<YavTestBytes>{YavWtValue().u32(yav_continue).u32(0).bytes()}, answer);
+    EXPECT_EQ(std::vector<YavTestBytes>{YavWireValue().u32(yav_continue).u32(0).bytes()}, answer);
     EXPECT_EQ(YAV_S_INVALID_PARAMETER,
-              ask(yav_msg_web_trans_answer, {YavWtValue().u32(0).bytes()}, &answer, &type));
+              ask(yav_msg_web_trans_answer, {YavWireValue().u32(0).bytes()}, &answer, &type));
 }
 
 TEST_F(YavAuthzHandlerTest, ReloadStartsANewVersionAndKeepsTheOldPolicyWhenInvalid) {
@@ -158,7 +160,7 @@ TEST_F(YavAuthzHandlerTest, ReloadStartsANewVersionAndKeepsTheOldPolicyWhenInval
     EXPECT_EQ(second, m_handler.getVersion());
     std::vector<YavTestBytes> answer;
     int type = -1;
-    ASSERT_EQ(0u, ask(yav_msg_config_question, {YavWtValue().u32(1).bytes()}, &answer, &type));
+    ASSERT_EQ(0u, ask(yav_msg_config_question, {YavWireValue().u32(1).bytes()}, &answer, &type));
     EXPECT_EQ(2u, answer.size());  // the old policy's one flag still answers
 }
 

@@ -36,18 +36,9 @@
 
 #include "authzd/YavAuthzHandler.h"
 #include "server/YavWorkerServer.h"
+#include "server/yav_server_main_support.h"
 
 namespace {
-
-bool parseLong(const char* text, long min, long max, long* out) {
-    if (text == nullptr || *text == '\0') return false;
-    char* end = nullptr;
-    errno = 0;
-    long value = strtol(text, &end, 0);
-    if (errno != 0 || *end != '\0' || value < min || value > max) return false;
-    *out = value;
-    return true;
-}
 
 int usage(const char* why) {
     fprintf(stderr, "tessaro-authzd: %s\n", why);
@@ -84,24 +75,20 @@ int main(int argc, char** argv) {
         } else if (strcmp(opt, "--policy") == 0) {
             policyPath = value;
         } else if (strcmp(opt, "--workers") == 0) {
-            if (!parseLong(value, 1, 1024, &workers)) return usage("bad --workers");
+            if (!yav_parse_long(value, 1, 1024, &workers)) return usage("bad --workers");
         } else if (strcmp(opt, "--buffer-size") == 0) {
-            if (!parseLong(value, 1024, 1 << 24, &bufferSize)) return usage("bad --buffer-size");
+            if (!yav_parse_long(value, 1024, 1 << 24, &bufferSize)) {
+                return usage("bad --buffer-size");
+            }
         } else if (strcmp(opt, "--delay-ms") == 0) {
-            if (!parseLong(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
+            if (!yav_parse_long(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
         } else if (strcmp(opt, "--error") == 0) {
-            if (!parseLong(value, 1, 0xFFFFFFFFL, &errorCode)) return usage("bad --error");
+            if (!yav_parse_long(value, 1, 0xFFFFFFFFL, &errorCode)) return usage("bad --error");
             error = true;
         } else if (strcmp(opt, "--malformed") == 0) {
             if (!yav_malformed_from_name(value, &malformed)) return usage("bad --malformed");
         } else if (strcmp(opt, "--reset-next") == 0) {
-            if (strcmp(value, "cleaned") == 0) {
-                resetMode = yav_reset_cleaned;
-            } else if (strcmp(value, "free") == 0) {
-                resetMode = yav_reset_free_cleaned;
-            } else {
-                return usage("bad --reset-next");
-            }
+            if (!yav_parse_reset_mode(value, &resetMode)) return usage("bad --reset-next");
             resetNext = true;
         } else if (strcmp(opt, "--control-file") == 0) {
             controlFile = value;
@@ -126,13 +113,7 @@ int main(int argc, char** argv) {
     // Signals are taken by the main thread only: block them before any
     // worker thread exists, so every thread inherits the mask.
     sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGHUP);
-    sigaddset(&signals, SIGUSR1);
-    sigaddset(&signals, SIGUSR2);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    yav_block_signals({SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2}, &signals);
 
     YavErrorHandler errorHandler(static_cast<yav_status_t>(errorCode));
     YavWorkerHandler* serving = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &handler;
@@ -168,18 +149,10 @@ int main(int argc, char** argv) {
             server.resetOnNextQuestion(yav_reset_cleaned);
             continue;
         }
-        bool restart = sig == SIGUSR1;
-        if (controlFile != nullptr && access(controlFile, F_OK) == 0) restart = true;
-        if (!restart) continue;
-        st = server.restart();
-        if (controlFile != nullptr) unlink(controlFile);
-        if (st != 0) {
-            fprintf(stderr, "tessaro-authzd: restart failed: %#x\n", st);
-            server.stop();
+        if (yav_restart_when_asked(&server, sig == SIGUSR1, controlFile, "tessaro-authzd",
+                                   &restarts) != 0) {
             return 1;
         }
-        printf("restarted %u\n", ++restarts);
-        fflush(stdout);
     }
     server.stop();
     return 0;

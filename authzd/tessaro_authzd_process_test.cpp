@@ -51,9 +51,9 @@ class TestWebRequest : public YavProxyIFMessage {
         const int flags = YavWebReqQuestionBase::kHTTPMessage | YavWebReqQuestionBase::kURI |
                           YavWebReqQuestionBase::kServer;
         std::vector<Bytes> elements = {
-            YavWtValue().u32(flags).bytes(), Bytes(m_http.begin(), m_http.end()),
-            YavWtValue().str(m_uri).bytes(),
-            YavWtValue().u32(1).str(m_vhost).bytes(),  // kVHostID and the ID
+            YavWireValue().u32(flags).bytes(), Bytes(m_http.begin(), m_http.end()),
+            YavWireValue().str(m_uri).bytes(),
+            YavWireValue().u32(1).str(m_vhost).bytes(),  // kVHostID and the ID
         };
         for (const Bytes& e : elements) {
             void* data = nullptr;
@@ -168,14 +168,14 @@ TEST(TessaroAuthzdProcessTest, AnswersThroughTheDispatcherReloadsAndCleansUp) {
     std::vector<Bytes> elements;
     ask("", &elements);
     ASSERT_EQ(6u, elements.size());
-    EXPECT_EQ(YavWtValue().u32(yav_send_rsp_to_client).u32(5).bytes(), elements[0]);
+    EXPECT_EQ(YavWireValue().u32(yav_send_rsp_to_client).u32(5).bytes(), elements[0]);
     EXPECT_EQ(yav_cmd_int(yav_rsp_set_response_code, 401).bytes(), elements[1]);
     EXPECT_EQ(std::to_string(yav_rsp_set_header) + " WWW-Authenticate=Basic realm=\"Test Realm\"",
               nameValueCommand(elements[2]));
 
     ask(yav_authz_basic("bob", "pw-bob"), &elements);
     ASSERT_EQ(4u, elements.size());
-    EXPECT_EQ(YavWtValue().u32(yav_continue).u32(3).bytes(), elements[0]);
+    EXPECT_EQ(YavWireValue().u32(yav_continue).u32(3).bytes(), elements[0]);
     EXPECT_EQ(std::to_string(yav_req_set_header) + " X-User=bob", nameValueCommand(elements[1]));
     ASSERT_EQ(4u + 4u + YavEpochVersion::kSize, elements[3].size());
     int32_t counter = 0;

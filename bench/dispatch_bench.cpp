@@ -10,23 +10,19 @@
 // 32-thread time per dispatch).  Heap allocations per warm dispatch are
 // reported as mallocs_per_op (the server's threads count too).
 //
-// The ping-pong is written here (the shared-memory benchmark keeps its own
-// copy inline).  The partner is forked before any thread starts.  Every IPC
+// The ping-pong (bench/yav_pingpong.h) is the shared-memory benchmark's
+// too.  The partner is forked before any thread starts.  Every IPC
 // object is removed at the end: the ping-pong set (also on SIGINT, SIGTERM,
 // SIGHUP), the server's objects (stop) and anything left under the key.
-#include <errno.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/ipc.h>
-#include <sys/prctl.h>
-#include <sys/sem.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "bench/bench_support.h"
+#include "bench/yav_pingpong.h"
 #include "core/memory/YavClassAllocator.h"
 #include "core/msg/yav_status.h"
 #include "msg/core/YavProxyIFMsgNameValue.h"
@@ -40,69 +36,17 @@ namespace {
 
 // ---- ping-pong baseline ---------------------------------------------------
 
-volatile sig_atomic_t g_semId = -1;
-volatile sig_atomic_t g_partner = 0;
-
-void removePingPong() {
-    if (g_semId != -1) {
-        semctl(g_semId, 0, IPC_RMID);  // also ends the partner's wait
-        g_semId = -1;
-    }
-    if (g_partner > 0) {
-        waitpid(g_partner, nullptr, 0);
-        g_partner = 0;
-    }
-}
-
 YavIpcTestKey* g_key = nullptr;
 
 void onSignal(int sig) {
     // System calls only (removeAll walks its lists and calls shmctl and
     // semctl): the server's objects go with the ping-pong set.
     if (g_key != nullptr) g_key->removeAll();
-    if (g_semId != -1) semctl(g_semId, 0, IPC_RMID);
-    if (g_partner > 0) {
-        kill(g_partner, SIGKILL);
-        waitpid(g_partner, nullptr, 0);
-    }
+    yav_bench::pingPongKillFromSignal();
     _exit(128 + sig);
 }
 
-// Answers every raise of semaphore 0 with a raise of semaphore 1.
-[[noreturn]] void partner(int semId) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    for (;;) {
-        struct sembuf take = {0, -1, 0};
-        if (semop(semId, &take, 1) != 0) {
-            if (errno == EINTR) continue;
-            _exit(0);
-        }
-        struct sembuf give = {1, 1, 0};
-        if (semop(semId, &give, 1) != 0) _exit(0);
-    }
-}
-
-bool startPingPong() {
-    g_semId = semget(IPC_PRIVATE, 2, IPC_CREAT | 0600);
-    if (g_semId == -1) return false;
-    pid_t pid = fork();
-    if (pid == 0) partner(g_semId);
-    if (pid < 0) return false;
-    g_partner = pid;
-    return true;
-}
-
-void BM_SemPingPong(benchmark::State& state) {
-    const int semId = g_semId;
-    struct sembuf raise = {0, 1, 0};
-    struct sembuf await = {1, -1, 0};
-    for (auto _ : state) {
-        if (semop(semId, &raise, 1) != 0 || semop(semId, &await, 1) != 0) {
-            state.SkipWithError("semop failed");
-            break;
-        }
-    }
-}
+void BM_SemPingPong(benchmark::State& state) { yav_bench::pingPongRoundTrips(state); }
 BENCHMARK(BM_SemPingPong)->UseRealTime();
 
 // ---- question, answer and server handler ----------------------------------
@@ -279,9 +223,9 @@ int main(int argc, char** argv) {
     signal(SIGINT, onSignal);
     signal(SIGTERM, onSignal);
     signal(SIGHUP, onSignal);
-    if (!startPingPong()) {
-        perror("ping-pong partner");
-        removePingPong();
+    if (const char* failed = yav_bench::pingPongStart()) {
+        perror(failed);
+        yav_bench::pingPongRemove();
         return 1;
     }
     int rc = 1;
@@ -292,6 +236,6 @@ int main(int argc, char** argv) {
              {"BM_Dispatch/real_time/threads:2", "BM_Dispatch/real_time/threads:32"}});
     }
     stopServer();
-    removePingPong();
+    yav_bench::pingPongRemove();
     return rc;
 }

@@ -3,25 +3,23 @@
 // at least this), and writing then iterating an element chain of four
 // elements (about 600 bytes) in a segment.
 //
-// The partner is forked before the benchmark library starts any thread.
-// Every IPC object is private (IPC_PRIVATE); the segment is marked for
-// removal as soon as it is attached, and the semaphore set is removed at
-// exit and on SIGINT, SIGTERM and SIGHUP (the partner also ends when its
-// parent dies).
+// The ping-pong is bench/yav_pingpong.h; its partner is forked before the
+// benchmark library starts any thread.  Every IPC object is private
+// (IPC_PRIVATE); the segment is marked for removal as soon as it is
+// attached, and the semaphore set is removed at exit and on SIGINT, SIGTERM
+// and SIGHUP (the partner also ends when its parent dies).
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/ipc.h>
-#include <sys/prctl.h>
-#include <sys/sem.h>
 #include <sys/shm.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
 #include "bench/bench_support.h"
+#include "bench/yav_pingpong.h"
 #include "proxyif/ipc/YavSharedMemAllocator.h"
 #include "proxyif/ipc/YavSharedMemIterator.h"
 #include "proxyif/ipc/YavSysVSemHelper.h"
@@ -29,56 +27,15 @@
 
 namespace {
 
-volatile sig_atomic_t g_semId = -1;
-volatile sig_atomic_t g_partner = 0;
 YavSysVSharedMem g_segment;
-
-void removeObjects() {
-    if (g_semId != -1) {
-        semctl(g_semId, 0, IPC_RMID);  // also ends the partner's wait
-        g_semId = -1;
-    }
-    if (g_partner > 0) {
-        waitpid(g_partner, nullptr, 0);
-        g_partner = 0;
-    }
-}
 
 void onSignal(int sig) {
     // Only async-signal-safe calls: semctl, kill, waitpid, _exit.
-    if (g_semId != -1) semctl(g_semId, 0, IPC_RMID);
-    if (g_partner > 0) {
-        kill(g_partner, SIGKILL);
-        waitpid(g_partner, nullptr, 0);
-    }
+    yav_bench::pingPongKillFromSignal();
     _exit(128 + sig);
 }
 
-// The partner: answers every raise of semaphore 0 with a raise of 1.
-[[noreturn]] void partner(int semId) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    for (;;) {
-        struct sembuf take = {0, -1, 0};
-        if (semop(semId, &take, 1) != 0) {
-            if (errno == EINTR) continue;
-            _exit(0);  // the set was removed
-        }
-        struct sembuf give = {1, 1, 0};
-        if (semop(semId, &give, 1) != 0) _exit(0);
-    }
-}
-
-void BM_SemaphorePingPong(benchmark::State& state) {
-    const int semId = g_semId;
-    struct sembuf raise = {0, 1, 0};
-    struct sembuf await = {1, -1, 0};
-    for (auto _ : state) {
-        if (semop(semId, &raise, 1) != 0 || semop(semId, &await, 1) != 0) {
-            state.SkipWithError("semop failed");
-            break;
-        }
-    }
-}
+void BM_SemaphorePingPong(benchmark::State& state) { yav_bench::pingPongRoundTrips(state); }
 BENCHMARK(BM_SemaphorePingPong)->UseRealTime();
 
 // Writes four elements (150 bytes each) and reads them back.
@@ -121,17 +78,11 @@ BENCHMARK(BM_ChainWriteIterate)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-    int semId = semget(IPC_PRIVATE, 2, IPC_CREAT | 0600);
-    if (semId == -1) {
-        fprintf(stderr, "semget: %s\n", strerror(errno));
-        return 1;
-    }
-    g_semId = semId;
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
-    atexit(removeObjects);
+    atexit(yav_bench::pingPongRemove);
 
     int shmId = shmget(IPC_PRIVATE, 4096, IPC_CREAT | 0600);
     if (shmId == -1) {
@@ -145,17 +96,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    pid_t child = fork();
-    if (child == -1) {
-        fprintf(stderr, "fork: %s\n", strerror(errno));
+    if (const char* failed = yav_bench::pingPongStart()) {
+        fprintf(stderr, "%s: %s\n", failed, strerror(errno));
         return 1;
     }
-    if (child == 0) partner(semId);
-    g_partner = child;
 
     int rc = yav_bench::runWithRatios(argc, argv, "Shared-memory costs relative to a round trip:",
                                       {{"BM_ChainWriteIterate", "BM_SemaphorePingPong"}});
     g_segment.detach();
-    removeObjects();
+    yav_bench::pingPongRemove();
     return rc;
 }

@@ -30,18 +30,9 @@
 #include <cstring>
 
 #include "server/YavWorkerServer.h"
+#include "server/yav_server_main_support.h"
 
 namespace {
-
-bool parseLong(const char* text, long min, long max, long* out) {
-    if (text == nullptr || *text == '\0') return false;
-    char* end = nullptr;
-    errno = 0;
-    long value = strtol(text, &end, 0);
-    if (errno != 0 || *end != '\0' || value < min || value > max) return false;
-    *out = value;
-    return true;
-}
 
 bool parseCode(const char* text, yav_status_t* out) {
     if (text == nullptr || *text == '\0') return false;
@@ -81,26 +72,22 @@ int main(int argc, char** argv) {
         if (strcmp(opt, "--key") == 0) {
             key = value;
         } else if (strcmp(opt, "--workers") == 0) {
-            if (!parseLong(value, 1, 1024, &workers)) return usage("bad --workers");
+            if (!yav_parse_long(value, 1, 1024, &workers)) return usage("bad --workers");
         } else if (strcmp(opt, "--buffer-size") == 0) {
-            if (!parseLong(value, 64, 1 << 24, &bufferSize)) return usage("bad --buffer-size");
+            if (!yav_parse_long(value, 64, 1 << 24, &bufferSize)) return usage("bad --buffer-size");
         } else if (strcmp(opt, "--echo") == 0) {
-            if (!parseLong(value, -0x7fffffffL, 0x7fffffffL, &echoType)) return usage("bad --echo");
+            if (!yav_parse_long(value, -0x7fffffffL, 0x7fffffffL, &echoType)) {
+                return usage("bad --echo");
+            }
         } else if (strcmp(opt, "--error") == 0) {
             if (!parseCode(value, &errorCode)) return usage("bad --error");
             error = true;
         } else if (strcmp(opt, "--malformed") == 0) {
             if (!yav_malformed_from_name(value, &malformed)) return usage("bad --malformed");
         } else if (strcmp(opt, "--delay-ms") == 0) {
-            if (!parseLong(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
+            if (!yav_parse_long(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
         } else if (strcmp(opt, "--reset-next") == 0) {
-            if (strcmp(value, "cleaned") == 0) {
-                resetMode = yav_reset_cleaned;
-            } else if (strcmp(value, "free") == 0) {
-                resetMode = yav_reset_free_cleaned;
-            } else {
-                return usage("bad --reset-next");
-            }
+            if (!yav_parse_reset_mode(value, &resetMode)) return usage("bad --reset-next");
             resetNext = true;
         } else if (strcmp(opt, "--control-file") == 0) {
             controlFile = value;
@@ -113,11 +100,7 @@ int main(int argc, char** argv) {
     // Signals are taken by the main thread only: block them before any
     // worker thread exists, so every thread inherits the mask.
     sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    yav_block_signals({SIGTERM, SIGINT, SIGUSR1}, &signals);
 
     YavEchoHandler echo(static_cast<int>(echoType));
     YavErrorHandler errorHandler(errorCode);
@@ -139,19 +122,11 @@ int main(int argc, char** argv) {
     for (;;) {
         struct timespec tick = {0, 50 * 1000 * 1000};
         int sig = sigtimedwait(&signals, nullptr, &tick);
-        bool restart = sig == SIGUSR1;
         if (sig == SIGTERM || sig == SIGINT) break;
-        if (controlFile != nullptr && access(controlFile, F_OK) == 0) restart = true;
-        if (!restart) continue;
-        st = server.restart();
-        if (controlFile != nullptr) unlink(controlFile);
-        if (st != 0) {
-            fprintf(stderr, "yav_test_authzd: restart failed: %#x\n", st);
-            server.stop();
+        if (yav_restart_when_asked(&server, sig == SIGUSR1, controlFile, "yav_test_authzd",
+                                   &restarts) != 0) {
             return 1;
         }
-        printf("restarted %u\n", ++restarts);
-        fflush(stdout);
     }
     server.stop();
     return 0;

@@ -64,7 +64,7 @@ class YavURCVersionAnswerTest : public ::testing::Test {
         return status;
     }
     void loadOld() {
-        ASSERT_EQ(0u, read(YavWireChain()
+        ASSERT_EQ(0u, read(YavUrcWireChain()
                                .version(yav_test_version(0x30, 1))
                                .branch("/old", 2)
                                .entry("/old/a", "*")
@@ -91,7 +91,7 @@ TEST_F(YavURCVersionAnswerTest, ServerAnswersMatchHandWrittenBytesAndInstall) {
     YavURCVersionAnswerWriter w(a);
     ASSERT_EQ(0u, w.writeVersion(m_new));
     ASSERT_EQ(0u, w.finish());
-    const YavBytes versionOnly = YavWireChain().version(m_new).bytes();
+    const YavBytes versionOnly = YavUrcWireChain().version(m_new).bytes();
     EXPECT_EQ(versionOnly, YavBytes(seg.bytes(), seg.bytes() + a.getCurrent()));
 
     ASSERT_EQ(0u, w.beginBranch(YavStringRef("/b"), 4));
@@ -101,7 +101,7 @@ TEST_F(YavURCVersionAnswerTest, ServerAnswersMatchHandWrittenBytesAndInstall) {
     ASSERT_EQ(0u, w.writeEntry(YavStringRef("/b/z"), YavStringRef("**")));
     ASSERT_EQ(0u, w.beginBranch(YavStringRef("/empty"), 0));
     ASSERT_EQ(0u, w.finish());
-    const YavBytes full = YavWireChain()
+    const YavBytes full = YavUrcWireChain()
                               .version(m_new)
                               .branch("/b", 4)
                               .entry("/b/docs", "*")
@@ -154,7 +154,7 @@ TEST_F(YavURCVersionAnswerTest, MalformedAnswersLeaveTheCacheAlone) {
     const unsigned char zeros[24] = {0};
     const YavBytes v = YavWireValue().buf(m_new.bytes(), 20).bytes();
     // A chain that holds the new version, for the cases that fail later.
-    auto versioned = [this] { return YavWireChain().version(m_new); };
+    auto versioned = [this] { return YavUrcWireChain().version(m_new); };
     const struct {
         const char* what;
         YavBytes chain;
@@ -162,14 +162,14 @@ TEST_F(YavURCVersionAnswerTest, MalformedAnswersLeaveTheCacheAlone) {
         const char* id;
     } cases[] = {
         {"no element", {}, YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
-        {"19-byte version", YavWireChain().element(YavWireValue().buf(zeros, 19)).bytes(),
+        {"19-byte version", YavUrcWireChain().element(YavWireValue().buf(zeros, 19)).bytes(),
          YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"21-byte version", YavWireChain().element(YavWireValue().buf(zeros, 21)).bytes(),
+        {"21-byte version", YavUrcWireChain().element(YavWireValue().buf(zeros, 21)).bytes(),
          YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"version cut short", YavWireChain().element(v, 16).bytes(), YAV_S_UNMARSHAL_FAILED,
+        {"version cut short", YavUrcWireChain().element(v, 16).bytes(), YAV_S_UNMARSHAL_FAILED,
          "QRXIC0517E"},
-        {"element past region", YavWireChain().element(v, 4096).bytes(), YAV_S_IPC_NO_MORE_SEGMENTS,
-         "QRXIC0519E"},
+        {"element past region", YavUrcWireChain().element(v, 4096).bytes(),
+         YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
         {"no count", versioned().element(YavWireValue().str("/b")).bytes(),
          YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
         {"unterminated branch",
@@ -234,7 +234,7 @@ TEST_F(YavURCVersionAnswerTest, MalformedAnswersLeaveTheCacheAlone) {
 // Random damage: nothing is read outside the exact-size segment
 // (AddressSanitizer), and a refused answer installs nothing.
 TEST_F(YavURCVersionAnswerTest, DamagedAnswersNeverHalfInstall) {
-    const YavBytes good = YavWireChain()
+    const YavBytes good = YavUrcWireChain()
                               .version(m_new)
                               .branch("/b", 3)
                               .entry("/b/docs", "*")
@@ -294,11 +294,11 @@ TEST_F(YavURCVersionAnswerTest, ReadersLookUpWhileAnswersSwapTheDatabase) {
     pthread_t readers[4];
     for (pthread_t& t : readers) ASSERT_EQ(0, pthread_create(&t, nullptr, readerMain, &s));
     for (int k = 1; k <= 30; ++k) {
-        YavWireChain chain;
+        YavUrcWireChain chain;
         chain.version(yav_test_version(0x70, k)).branch("/b", k);
         for (int i = 0; i < k; ++i) chain.entry("/b/" + std::to_string(i), i % 2 ? "*" : "r[g]x");
         EXPECT_EQ(0u, read(chain.bytes()));
-        EXPECT_EQ(0u, read(YavWireChain().version(yav_test_version(0x70, k + 100)).bytes()));
+        EXPECT_EQ(0u, read(YavUrcWireChain().version(yav_test_version(0x70, k + 100)).bytes()));
     }
     const long seen = s.lookups.load();
     while (s.lookups.load() < seen + 100) sched_yield();

@@ -19,7 +19,7 @@ TEST(YavURCVersionQuestionTest, WritesOneTwentyByteBufferAndReadsItBack) {
     ASSERT_EQ(0u, a.initialize(seg, 0, 64));
     ASSERT_EQ(0u, sent.marshal(a));
     // Header (24, last), length 20, identifier 0x40..0x4f, counter 7.
-    const YavBytes expected = YavWireChain().version(version).bytes();
+    const YavBytes expected = YavUrcWireChain().version(version).bytes();
     ASSERT_EQ(32u, expected.size());
     EXPECT_EQ(expected, YavBytes(seg.bytes(), seg.bytes() + a.getCurrent()));
 
@@ -40,13 +40,13 @@ TEST(YavURCVersionQuestionTest, RefusesAnythingButExactlyTwentyBytes) {
         yav_status_t status;
     } cases[] = {
         {{}, YAV_S_IPC_NO_MORE_SEGMENTS},
-        {YavWireChain().element(YavWireValue().buf(bytes, 19)).bytes(), YAV_S_UNMARSHAL_FAILED},
-        {YavWireChain().element(YavWireValue().buf(bytes, 21)).bytes(), YAV_S_UNMARSHAL_FAILED},
-        {YavWireChain().element(YavWireValue().buf(bytes, 20).bytes(), 12).bytes(),
+        {YavUrcWireChain().element(YavWireValue().buf(bytes, 19)).bytes(), YAV_S_UNMARSHAL_FAILED},
+        {YavUrcWireChain().element(YavWireValue().buf(bytes, 21)).bytes(), YAV_S_UNMARSHAL_FAILED},
+        {YavUrcWireChain().element(YavWireValue().buf(bytes, 20).bytes(), 12).bytes(),
          YAV_S_UNMARSHAL_FAILED},
-        {YavWireChain().element(YavWireValue().buf(bytes, 20).u32(0)).bytes(),
+        {YavUrcWireChain().element(YavWireValue().buf(bytes, 20).u32(0)).bytes(),
          YAV_S_UNMARSHAL_FAILED},
-        {YavWireChain().element(YavWireValue().buf(bytes, 20).bytes(), 200).bytes(),
+        {YavUrcWireChain().element(YavWireValue().buf(bytes, 20).bytes(), 200).bytes(),
          YAV_S_IPC_NO_MORE_SEGMENTS},
     };
     const YavEpochVersion before = yav_test_version(0x11, 3);

@@ -41,6 +41,12 @@ void logFailure(YavTransaction* trans, yav_status_t messageCode, yav_status_t st
     trans->logMessage(yav_log_level_error, static_cast<int>(messageCode), text, status);
 }
 
+// Returns status, logged under messageCode when it is a failure.
+yav_status_t logged(YavTransaction* trans, yav_status_t messageCode, yav_status_t status) {
+    if (status != 0) logFailure(trans, messageCode, status);
+    return status;
+}
+
 // Writes value in decimal into out (kDecimalSize bytes); returns the length.
 int formatDecimal(uint64_t value, char* out) {
     char digits[kDecimalSize];
@@ -62,7 +68,9 @@ yav_status_t setContentLength(YavMessage* message, uint64_t length) {
 }
 
 // A finalize step that the view does not offer has nothing to do.
-bool finalizeFailed(yav_status_t status) { return status != 0 && status != YAV_S_NOT_SUPPORTED; }
+yav_status_t finalizeStatus(yav_status_t status) {
+    return status == YAV_S_NOT_SUPPORTED ? 0 : status;
+}
 
 }  // namespace
 
@@ -174,8 +182,7 @@ yav_status_t YavWebTransAnswerUnmarshaller::unmarshal(YavSharedMemIterator& it, 
 yav_status_t YavWebTransAnswerUnmarshaller::readData(YavTransaction* trans, YavProxyIFMsgData* data,
                                                      yav_status_t messageCode) {
     yav_status_t status = getCmdData(data);
-    if (status != 0) logFailure(trans, messageCode, status);
-    return status;
+    return logged(trans, messageCode, status);
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::readString(YavTransaction* trans,
@@ -183,8 +190,7 @@ yav_status_t YavWebTransAnswerUnmarshaller::readString(YavTransaction* trans,
                                                        yav_status_t messageCode) {
     yav_status_t status = getCmdData(data);
     if (status == 0 && !terminated(data->get())) status = YAV_S_UNMARSHAL_FAILED;
-    if (status != 0) logFailure(trans, messageCode, status);
-    return status;
+    return logged(trans, messageCode, status);
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::applyCommand(YavTransaction* trans, Bodies* bodies,
@@ -216,16 +222,13 @@ yav_status_t YavWebTransAnswerUnmarshaller::applyCommand(YavTransaction* trans, 
             return 0;
         case yav_rsp_set_keep_alive:
             status = rsp->setKeepAlive();
-            if (status != 0) logFailure(trans, YAV_S_RSP_SET_HEADER, status);
-            return status;
+            return logged(trans, YAV_S_RSP_SET_HEADER, status);
         case yav_rsp_begin_new_rsp:
             status = rsp->beginNew();
-            if (status != 0) logFailure(trans, YAV_S_RSP_BEGIN_NEW, status);
-            return status;
+            return logged(trans, YAV_S_RSP_BEGIN_NEW, status);
         case yav_rsp_set_body_to_default:
             status = rsp->setBodyToDefault();
-            if (status != 0) logFailure(trans, YAV_S_RSP_SET_DEFAULT_BODY, status);
-            return status;
+            return logged(trans, YAV_S_RSP_SET_DEFAULT_BODY, status);
         case yav_rsp_remove_header:
         case yav_rsp_remove_cookie:
             trans->logMessage(yav_log_level_error, static_cast<int>(YAV_S_UNSUPPORTED_COMMAND_CODE),
@@ -268,8 +271,7 @@ yav_status_t YavWebTransAnswerUnmarshaller::applyNameValue(YavTransaction* trans
             status = trans->getResponse()->setHeader(name, value);
             break;
     }
-    if (status != 0) logFailure(trans, messageCode, status);
-    return status;
+    return logged(trans, messageCode, status);
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::applyString(YavTransaction* trans, int cmd,
@@ -362,8 +364,7 @@ yav_status_t YavWebTransAnswerUnmarshaller::applyString(YavTransaction* trans, i
             break;
         }
     }
-    if (status != 0) logFailure(trans, messageCode, status);
-    return status;
+    return logged(trans, messageCode, status);
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::applyInt(YavTransaction* trans, int cmd,
@@ -403,8 +404,7 @@ yav_status_t YavWebTransAnswerUnmarshaller::applyInt(YavTransaction* trans, int 
             status = trans->getResponse()->setSubCode(value);
             break;
     }
-    if (status != 0) logFailure(trans, messageCode, status);
-    return status;
+    return logged(trans, messageCode, status);
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::applyBuffer(YavTransaction* trans, int cmd,
@@ -433,8 +433,7 @@ yav_status_t YavWebTransAnswerUnmarshaller::applyBuffer(YavTransaction* trans, i
             }
             break;
     }
-    if (status != 0) logFailure(trans, messageCode, status);
-    return status;
+    return logged(trans, messageCode, status);
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::applyWebLogUser(YavTransaction* trans) {
@@ -454,8 +453,7 @@ yav_status_t YavWebTransAnswerUnmarshaller::applyWebLogUser(YavTransaction* tran
         }
     }
     status = trans->getRequest()->setWebLogUser(*texts[0], *texts[1], *texts[2]);
-    if (status != 0) logFailure(trans, YAV_S_REQ_SET_WEB_LOG_USER, status);
-    return status;
+    return logged(trans, YAV_S_REQ_SET_WEB_LOG_USER, status);
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::applyClientCert(YavTransaction* trans, bool* stop) {
@@ -466,42 +464,36 @@ yav_status_t YavWebTransAnswerUnmarshaller::applyClientCert(YavTransaction* tran
         return YAV_S_INVALID_COMMAND;
     }
     yav_status_t status = session->requestClientCert();
-    if (status == 0 || status == YAV_S_NOT_AVAILABLE) {
-        session->setClientCertRequested(true);
-        trans->setRetry(true);
-        return 0;
-    }
-    if (status == YAV_S_TRANSITIONAL_RESPONSE) return 0;
-    if (status == YAV_S_REQUIRES_CONTINUE) {
-        setRspCode(yav_continue);
-        return 0;
-    }
+    if (status == 0 || status == YAV_S_NOT_AVAILABLE) session->setClientCertRequested(true);
+    if (takeClientRequest(trans, status)) return 0;
     // The request cannot go on without the certificate: fail it with 500
     // and ignore the rest of the answer.
     logFailure(trans, YAV_S_REQ_CLIENT_CERT, status);
     setRspCode(yav_severe_error);
     status = trans->getResponse()->setCode(kInternalServerError);
-    if (status != 0) {
-        logFailure(trans, YAV_S_RSP_SET_CODE, status);
-        return status;
-    }
+    if (status != 0) return logged(trans, YAV_S_RSP_SET_CODE, status);
     *stop = true;
     return 0;
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::applyWSA(YavTransaction* trans) {
     yav_status_t status = trans->getRequest()->requestWSA();
-    if (status == 0 || status == YAV_S_NOT_AVAILABLE) {
-        trans->setRetry(true);
-        return 0;
-    }
-    if (status == YAV_S_TRANSITIONAL_RESPONSE) return 0;
-    if (status == YAV_S_REQUIRES_CONTINUE) {
-        setRspCode(yav_continue);
-        return 0;
-    }
+    if (takeClientRequest(trans, status)) return 0;
     logFailure(trans, YAV_S_REQ_WSA, status);
     return status;
+}
+
+bool YavWebTransAnswerUnmarshaller::takeClientRequest(YavTransaction* trans, yav_status_t status) {
+    if (status == 0 || status == YAV_S_NOT_AVAILABLE) {
+        trans->setRetry(true);
+        return true;
+    }
+    if (status == YAV_S_TRANSITIONAL_RESPONSE) return true;
+    if (status == YAV_S_REQUIRES_CONTINUE) {
+        setRspCode(yav_continue);
+        return true;
+    }
+    return false;
 }
 
 yav_status_t YavWebTransAnswerUnmarshaller::finish(YavTransaction* trans, Bodies* bodies) {
@@ -510,60 +502,33 @@ yav_status_t YavWebTransAnswerUnmarshaller::finish(YavTransaction* trans, Bodies
     yav_status_t status = 0;
     if (bodies->pieceCount() > 0 || bodies->hasFileName) {
         status = setContentLength(rsp, bodies->total());
-        if (status != 0) {
-            logFailure(trans, YAV_S_RSP_SET_BODY, status);
-            return status;
-        }
+        if (status != 0) return logged(trans, YAV_S_RSP_SET_BODY, status);
     }
     if (bodies->hasRequestBody) {
         status = setContentLength(req, static_cast<uint64_t>(bodies->requestBody.getLen()));
-        if (status != 0) {
-            logFailure(trans, YAV_S_REQ_SET_BODY, status);
-            return status;
-        }
+        if (status != 0) return logged(trans, YAV_S_REQ_SET_BODY, status);
     }
-    status = req->finalizeHeader();
-    if (finalizeFailed(status)) {
-        logFailure(trans, YAV_S_REQ_SET_BODY, status);
-        return status;
-    }
-    status = rsp->finalizeHeader();
-    if (finalizeFailed(status)) {
-        logFailure(trans, YAV_S_RSP_SET_BODY, status);
-        return status;
-    }
+    status = finalizeStatus(req->finalizeHeader());
+    if (status != 0) return logged(trans, YAV_S_REQ_SET_BODY, status);
+    status = finalizeStatus(rsp->finalizeHeader());
+    if (status != 0) return logged(trans, YAV_S_RSP_SET_BODY, status);
     if (bodies->hasRequestBody) {
         status = req->setBody(bodies->requestBody);
-        if (status != 0) {
-            logFailure(trans, YAV_S_REQ_SET_BODY, status);
-            return status;
-        }
+        if (status != 0) return logged(trans, YAV_S_REQ_SET_BODY, status);
     }
     YavBuffer piece;
     for (int i = 0; i < bodies->pieceCount(); ++i) {
         piece.refer(bodies->piece(i).data, bodies->piece(i).len);
         status = rsp->setBody(piece);
-        if (status != 0) {
-            logFailure(trans, YAV_S_RSP_SET_BODY, status);
-            return status;
-        }
+        if (status != 0) return logged(trans, YAV_S_RSP_SET_BODY, status);
     }
     if (bodies->hasFileName) {
         status = rsp->setBodyFromFile(bodies->fileName);
-        if (status != 0) {
-            logFailure(trans, YAV_S_RSP_SET_BODY, status);
-            return status;
-        }
+        if (status != 0) return logged(trans, YAV_S_RSP_SET_BODY, status);
     }
-    status = req->finalizeBody();
-    if (finalizeFailed(status)) {
-        logFailure(trans, YAV_S_REQ_SET_BODY, status);
-        return status;
-    }
-    status = rsp->finalizeBody();
-    if (finalizeFailed(status)) {
-        logFailure(trans, YAV_S_RSP_SET_BODY, status);
-        return status;
-    }
+    status = finalizeStatus(req->finalizeBody());
+    if (status != 0) return logged(trans, YAV_S_REQ_SET_BODY, status);
+    status = finalizeStatus(rsp->finalizeBody());
+    if (status != 0) return logged(trans, YAV_S_RSP_SET_BODY, status);
     return 0;
 }

@@ -91,6 +91,12 @@ class YAV_EXPORT YavWebTransAnswerUnmarshaller : public YavWebTransAnswerIter {
     yav_status_t applyWebLogUser(YavTransaction* trans);
     yav_status_t applyClientCert(YavTransaction* trans, bool* stop);
     yav_status_t applyWSA(YavTransaction* trans);
+    // The outcomes of asking the client for more (a certificate, WSA) under
+    // which the answer goes on: asked (the request is sent again once the
+    // client answered), a transitional response was sent, or the client is
+    // told to continue.  Sets the retry flag or the response code for them;
+    // false for a failure, which the caller handles.
+    bool takeClientRequest(YavTransaction* trans, yav_status_t status);
     // Sets "Content-Length", finalises headers, hands the bodies over and
     // finalises the bodies.
     yav_status_t finish(YavTransaction* trans, Bodies* bodies);

@@ -16,7 +16,7 @@ const std::vector<std::string> kFinalized = {"req.finalizeHeader()", "rsp.finali
 
 class YavWebTransAnswerTest : public ::testing::Test {
   protected:
-    yav_status_t run(YavTestExchange& ex, const std::vector<YavWtValue>& cmds,
+    yav_status_t run(YavTestExchange& ex, const std::vector<YavWireValue>& cmds,
                      int rspCode = yav_send_rsp_to_client) {
         return yav_run_answer(yav_answer(rspCode, cmds), &ex.trans, &reader);
     }
@@ -40,7 +40,7 @@ TEST_F(YavWebTransAnswerTest, AnswerWithoutCommandsOnlyFinalizesBothViews) {
 // message logged when the view refuses it (the answer then stops before
 // the next command and finalises nothing).
 struct ViewCommandCase {
-    YavWtValue cmd;
+    YavWireValue cmd;
     const char* view;  // "req" or "rsp"
     const char* op;    // preset name of the failing operation
     std::string call;  // expected call log entry
@@ -81,7 +81,7 @@ TEST_F(YavWebTransAnswerTest, ViewCommandsCallTheirOperationAndLogTheirMessageOn
         {yav_cmd_int(yav_rsp_set_response_sub_code, -7), "rsp", "setSubCode", "rsp.setSubCode(-7)",
          YAV_S_RSP_SET_SUB_CODE},
     };
-    const YavWtValue later = yav_cmd_nv(yav_req_add_header, "X-Later", "1");
+    const YavWireValue later = yav_cmd_nv(yav_req_add_header, "X-Later", "1");
     for (const ViewCommandCase& c : cases) {
         SCOPED_TRACE(c.call);
         {
@@ -145,7 +145,7 @@ TEST_F(YavWebTransAnswerTest, UnreadableValueIsLoggedWithTheCommandsMessage) {
         SCOPED_TRACE(c.cmd);
         YavTestExchange ex;
         // A value that claims two more bytes than the element holds.
-        YavWtValue truncated = yav_cmd(c.cmd).raw("\x02\x00", 2);
+        YavWireValue truncated = yav_cmd(c.cmd).raw("\x02\x00", 2);
         EXPECT_EQ(YAV_S_UNMARSHAL_FAILED, run(ex, {truncated}));
         EXPECT_TRUE(yav_view_calls(ex.log).empty());
         ASSERT_EQ(1u, ex.trans.lines.size());
@@ -189,7 +189,7 @@ TEST_F(YavWebTransAnswerTest, ManyBodyPiecesGoOutInOrderAfterTheirTotalLength) {
     for (int count : {25, 65}) {
         SCOPED_TRACE(count);
         YavTestExchange ex;
-        std::vector<YavWtValue> cmds;
+        std::vector<YavWireValue> cmds;
         std::vector<std::string> expected = {
             "rsp.setHeader(Content-Length," + std::to_string(10 * count) + ")",
             "req.finalizeHeader()", "rsp.finalizeHeader()"};

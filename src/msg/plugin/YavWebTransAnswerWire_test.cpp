@@ -69,11 +69,11 @@ TEST(YavWebTransAnswerWireTest, WriterProducesTheHandComputedLayoutOfEveryForm) 
     ASSERT_EQ(0u, w.add(yav_rsp_set_keep_alive));
     ASSERT_EQ(0u, w.finish());
 
-    YavWtChain expected;
-    expected.element(YavWtValue().u32(3).u32(6));
-    expected.element(YavWtValue().u32(1).u32(7).raw("X-User", 7).pad().u32(4).raw("bob", 4));
-    expected.element(YavWtValue().u32(4).u32(5).raw("/a/b", 5).pad());
-    expected.element(YavWtValue()
+    YavWireChain expected;
+    expected.element(YavWireValue().u32(3).u32(6));
+    expected.element(YavWireValue().u32(1).u32(7).raw("X-User", 7).pad().u32(4).raw("bob", 4));
+    expected.element(YavWireValue().u32(4).u32(5).raw("/a/b", 5).pad());
+    expected.element(YavWireValue()
                          .u32(8)
                          .u32(3)
                          .u32(2)
@@ -85,9 +85,9 @@ TEST(YavWebTransAnswerWireTest, WriterProducesTheHandComputedLayoutOfEveryForm) 
                          .u32(2)
                          .raw("w", 2)
                          .pad());
-    expected.element(YavWtValue().u32(24).u32(404));
-    expected.element(YavWtValue().u32(25).u32(5).raw("hello", 5).pad());
-    expected.element(YavWtValue().u32(30));
+    expected.element(YavWireValue().u32(24).u32(404));
+    expected.element(YavWireValue().u32(25).u32(5).raw("hello", 5).pad());
+    expected.element(YavWireValue().u32(30));
     // The writer leaves padding bytes unwritten; the heap segment starts
     // zeroed, as the hand-made chain pads with zeros.
     EXPECT_EQ(expected.bytes(), f.bytes());
@@ -106,9 +106,9 @@ TEST(YavWebTransAnswerWireTest, WriterProducesTheHandComputedLayoutOfEveryForm) 
 }
 
 TEST(YavWebTransAnswerWireTest, IterReadsCodesAndRawData) {
-    YavWtChain chain = yav_answer(
+    YavWireChain chain = yav_answer(
         yav_continue, {yav_cmd_str(yav_req_set_query, "q=1"), yav_cmd(yav_rsp_begin_new_rsp)}, 9);
-    YavWtAnswer answer(chain.bytes());
+    YavWireAnswer answer(chain.bytes());
     YavWebTransAnswerIter iter;
     ASSERT_EQ(0u, iter.unmarshal(answer.iterator(), nullptr));
     EXPECT_EQ(yav_continue, iter.getRspCode());
@@ -164,25 +164,25 @@ TEST(YavWebTransAnswerWireTest, WriterRefusesMalformedAnswers) {
 // Malformed answers: each is refused with a status and one log line,
 // nothing after the fault is applied and nothing is finalised.
 TEST(YavWebTransAnswerWireTest, MalformedAnswersAreRefusedWithStatusAndLogLine) {
-    const YavWtValue good = yav_cmd_str(yav_req_set_uri, "/ok");
+    const YavWireValue good = yav_cmd_str(yav_req_set_uri, "/ok");
     struct Case {
         const char* name;
-        YavWtChain chain;
+        YavWireChain chain;
         yav_status_t status;
         yav_status_t message;
         yav_status_t loggedStatus;  // 0: the message takes no status
     };
     std::vector<Case> cases;
     cases.push_back(
-        {"no first element", YavWtChain(), YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
-    cases.push_back({"short first element", YavWtChain().element(YavWtValue().u32(1)),
+        {"no first element", YavWireChain(), YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
+    cases.push_back({"short first element", YavWireChain().element(YavWireValue().u32(1)),
                      YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
     cases.push_back({"unknown response code", yav_answer(yav_max_proxy_rsp_code, {good}),
                      YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
     cases.push_back({"negative response code", yav_answer(-1, {good}), YAV_S_UNMARSHAL_FAILED,
                      YAV_S_INVALID_TRANSACTION, 0});
     cases.push_back({"command without whole code",
-                     yav_answer(1, {}).element(YavWtValue().raw("\x01\x00", 2)).element(good),
+                     yav_answer(1, {}).element(YavWireValue().raw("\x01\x00", 2)).element(good),
                      YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
     cases.push_back({"element longer than region",
                      yav_answer(1, {}).element(yav_cmd(yav_rsp_set_keep_alive).bytes(), 4000),
@@ -235,8 +235,8 @@ TEST(YavWebTransAnswerWireTest, MalformedAnswersAreRefusedWithStatusAndLogLine) 
 }
 
 TEST(YavWebTransAnswerWireTest, AnnouncedCountIsNotUsedToStop) {
-    const std::vector<YavWtValue> cmds = {yav_cmd_str(yav_req_set_uri, "/one"),
-                                          yav_cmd_str(yav_req_set_query, "two")};
+    const std::vector<YavWireValue> cmds = {yav_cmd_str(yav_req_set_uri, "/one"),
+                                            yav_cmd_str(yav_req_set_query, "two")};
     for (int announced : {0, 1, 5, 0x7fffffff}) {
         SCOPED_TRACE(announced);
         YavTestExchange ex;
@@ -284,7 +284,7 @@ TEST(YavWebTransAnswerWireTest, RandomlyDamagedAnswersFailCleanly) {
         if (round % 3 == 0) bytes.resize(random() % bytes.size());
         YavTestExchange ex;
         YavWebTransAnswerUnmarshaller reader;
-        YavWtAnswer answer(bytes);
+        YavWireAnswer answer(bytes);
         ASSERT_EQ(0u, answer.status());
         const yav_status_t status = reader.unmarshal(answer.iterator(), &ex.trans);
         if (status != 0) {
@@ -302,7 +302,7 @@ TEST(YavWebTransAnswerWireTest, FactoryMakesReadersInTheClassAllocator) {
     ASSERT_NE(nullptr, msg);
     EXPECT_EQ(yav_msg_web_trans_answer, msg->getType());
     YavTestExchange ex;
-    YavWtAnswer answer(yav_answer(yav_send_default_rsp_to_client, {}).bytes());
+    YavWireAnswer answer(yav_answer(yav_send_default_rsp_to_client, {}).bytes());
     EXPECT_EQ(0u, msg->unmarshal(answer.iterator(), &ex.trans));
     EXPECT_EQ(yav_send_default_rsp_to_client,
               static_cast<YavWebTransAnswerUnmarshaller*>(msg)->getRspCode());

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/hash/YavProtectedHashTable.h"
+#include "msg/plugin/yav_wire_test_aids.h"
 #include "plugin/core/YavPluginVirtualHostList.h"
 
 typedef std::vector<unsigned char> YavCfgBytes;
@@ -20,19 +21,9 @@ typedef std::vector<YavCfgBytes> YavCfgElements;
 
 // Native 32-bit words, then strings as length (characters + 1), the
 // characters, a zero byte and zero padding to a multiple of 4.
-inline YavCfgBytes yav_cfg_u32(uint32_t v) {
-    YavCfgBytes out(4);
-    memcpy(out.data(), &v, 4);
-    return out;
-}
+inline YavCfgBytes yav_cfg_u32(uint32_t v) { return YavWireValue().u32(v).bytes(); }
 inline YavCfgBytes yav_cfg_int(int32_t v) { return yav_cfg_u32(static_cast<uint32_t>(v)); }
-inline YavCfgBytes yav_cfg_str(const std::string& s) {
-    YavCfgBytes out(4 + (s.size() + 4) / 4 * 4, 0);
-    uint32_t length = static_cast<uint32_t>(s.size() + 1);
-    memcpy(out.data(), &length, 4);
-    if (!s.empty()) memcpy(out.data() + 4, s.data(), s.size());
-    return out;
-}
+inline YavCfgBytes yav_cfg_str(const std::string& s) { return YavWireValue().str(s).bytes(); }
 inline YavCfgBytes yav_cfg_cat(const YavCfgElements& parts) {
     YavCfgBytes out;
     for (const YavCfgBytes& p : parts) out.insert(out.end(), p.begin(), p.end());

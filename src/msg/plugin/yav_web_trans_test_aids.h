@@ -15,107 +15,23 @@
 
 #include "core/msg/kr_msg.h"
 #include "msg/plugin/YavWebTransAnswerUnmarshaller.h"
+#include "msg/plugin/yav_wire_test_aids.h"
 #include "plugin/core/yav_view_test_aids.h"
-#include "proxyif/ipc/YavSharedMemIterator.h"
-#include "proxyif/ipc/yav_ipc_test_aids.h"
-
-// The bytes of one value in the wire encoding, written by hand.
-class YavWtValue {
-  public:
-    YavWtValue& u32(uint32_t v) {
-        unsigned char raw4[4];
-        memcpy(raw4, &v, 4);
-        m_bytes.insert(m_bytes.end(), raw4, raw4 + 4);
-        return *this;
-    }
-    YavWtValue& raw(const void* data, size_t n) {
-        const unsigned char* p = static_cast<const unsigned char*>(data);
-        m_bytes.insert(m_bytes.end(), p, p + n);
-        return *this;
-    }
-    // Zero bytes up to the next multiple of 4.
-    YavWtValue& pad() {
-        while (m_bytes.size() % 4 != 0) m_bytes.push_back(0);
-        return *this;
-    }
-    // A string: length + 1, the characters, a zero byte, padding.
-    YavWtValue& str(const std::string& s) {
-        return u32(static_cast<uint32_t>(s.size() + 1)).raw(s.data(), s.size()).raw("", 1).pad();
-    }
-    // A string whose counted bytes do not end in a zero byte.
-    YavWtValue& unterminated(const std::string& s) {
-        return u32(static_cast<uint32_t>(s.size())).raw(s.data(), s.size()).pad();
-    }
-    // A byte buffer: length, bytes, padding.
-    YavWtValue& buf(const void* data, size_t n) {
-        return u32(static_cast<uint32_t>(n)).raw(data, n).pad();
-    }
-    const std::vector<unsigned char>& bytes() const { return m_bytes; }
-
-  private:
-    std::vector<unsigned char> m_bytes;
-};
-
-// An element chain starting at offset 0 of its segment: header (data
-// length, offset of the next header or 0xFFFFFFFF), data, zero padding.
-class YavWtChain {
-  public:
-    YavWtChain& element(const YavWtValue& v) {
-        return element(v.bytes(), static_cast<uint32_t>(v.bytes().size()));
-    }
-    // An element whose header states statedLength (which may lie).
-    YavWtChain& element(const std::vector<unsigned char>& data, uint32_t statedLength) {
-        const uint32_t here = static_cast<uint32_t>(m_bytes.size());
-        if (m_hasLast) memcpy(&m_bytes[m_last + 4], &here, 4);
-        m_last = here;
-        m_hasLast = true;
-        YavWtValue header;
-        header.u32(statedLength).u32(0xFFFFFFFFu);
-        m_bytes.insert(m_bytes.end(), header.bytes().begin(), header.bytes().end());
-        m_bytes.insert(m_bytes.end(), data.begin(), data.end());
-        while (m_bytes.size() % 4 != 0) m_bytes.push_back(0);
-        return *this;
-    }
-    const std::vector<unsigned char>& bytes() const { return m_bytes; }
-
-  private:
-    std::vector<unsigned char> m_bytes;
-    uint32_t m_last = 0;
-    bool m_hasLast = false;
-};
-
-// A heap segment of exactly the given bytes (AddressSanitizer sees any read
-// past them) with an iterator over all of it.
-class YavWtAnswer {
-  public:
-    explicit YavWtAnswer(const std::vector<unsigned char>& bytes)
-        : m_seg(static_cast<unsigned>(bytes.size())) {
-        if (!bytes.empty()) memcpy(m_seg.bytes(), bytes.data(), bytes.size());
-        m_status = m_it.initialize(m_seg, 0, static_cast<unsigned>(bytes.size()));
-    }
-    yav_status_t status() const { return m_status; }
-    YavSharedMemIterator& iterator() { return m_it; }
-
-  private:
-    YavHeapSharedMem m_seg;
-    YavSharedMemIterator m_it;
-    yav_status_t m_status;
-};
 
 // One command element: the code and the value bytes that follow it.
-inline YavWtValue yav_cmd(int code) { return YavWtValue().u32(static_cast<uint32_t>(code)); }
-inline YavWtValue yav_cmd_str(int code, const std::string& s) { return yav_cmd(code).str(s); }
-inline YavWtValue yav_cmd_nv(int code, const std::string& n, const std::string& v) {
+inline YavWireValue yav_cmd(int code) { return YavWireValue().u32(static_cast<uint32_t>(code)); }
+inline YavWireValue yav_cmd_str(int code, const std::string& s) { return yav_cmd(code).str(s); }
+inline YavWireValue yav_cmd_nv(int code, const std::string& n, const std::string& v) {
     return yav_cmd(code).str(n).str(v);
 }
-inline YavWtValue yav_cmd_int(int code, int32_t v) {
+inline YavWireValue yav_cmd_int(int code, int32_t v) {
     return yav_cmd(code).u32(static_cast<uint32_t>(v));
 }
-inline YavWtValue yav_cmd_buf(int code, const std::string& bytes) {
+inline YavWireValue yav_cmd_buf(int code, const std::string& bytes) {
     return yav_cmd(code).buf(bytes.data(), bytes.size());
 }
-inline YavWtValue yav_cmd_list(int code, std::initializer_list<std::string> strings) {
-    YavWtValue v = yav_cmd(code);
+inline YavWireValue yav_cmd_list(int code, std::initializer_list<std::string> strings) {
+    YavWireValue v = yav_cmd(code);
     v.u32(static_cast<uint32_t>(strings.size()));
     for (const std::string& s : strings) v.str(s);
     return v;
@@ -123,19 +39,20 @@ inline YavWtValue yav_cmd_list(int code, std::initializer_list<std::string> stri
 
 // An answer chain: the first element (response code, announced count) and
 // one element per command.  announced < 0 announces the true count.
-inline YavWtChain yav_answer(int rspCode, const std::vector<YavWtValue>& cmds, int announced = -1) {
-    YavWtChain chain;
+inline YavWireChain yav_answer(int rspCode, const std::vector<YavWireValue>& cmds,
+                               int announced = -1) {
+    YavWireChain chain;
     const int count = announced < 0 ? static_cast<int>(cmds.size()) : announced;
-    chain.element(YavWtValue().u32(static_cast<uint32_t>(rspCode)).u32(count));
-    for (const YavWtValue& c : cmds) chain.element(c);
+    chain.element(YavWireValue().u32(static_cast<uint32_t>(rspCode)).u32(count));
+    for (const YavWireValue& c : cmds) chain.element(c);
     return chain;
 }
 
 // Reads chain (in a heap segment of exactly its size) with reader and
 // applies it to trans.
-inline yav_status_t yav_run_answer(const YavWtChain& chain, YavTransaction* trans,
+inline yav_status_t yav_run_answer(const YavWireChain& chain, YavTransaction* trans,
                                    YavWebTransAnswerUnmarshaller* reader) {
-    YavWtAnswer answer(chain.bytes());
+    YavWireAnswer answer(chain.bytes());
     if (answer.status() != 0) return answer.status();
     return reader->unmarshal(answer.iterator(), trans);
 }

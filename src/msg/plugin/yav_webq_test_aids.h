@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "msg/core/yav_msg_test_aids.h"
+#include "msg/plugin/yav_wire_test_aids.h"
 #include "proxyif/ipc/YavSharedMemAllocator.h"
 #include "proxyif/ipc/YavSharedMemIterator.h"
-#include "proxyif/ipc/yav_ipc_test_aids.h"
 
 typedef std::vector<unsigned char> YavTestBytes;
 
@@ -43,8 +43,9 @@ struct YavTestRegion {
     }
 };
 
-// Hand encoders: a 32-bit word, a string (length + 1, the characters, a
-// zero byte, zero padding) and a byte buffer (length, bytes, zero padding).
+// Hand encoders appending to b: a 32-bit word, a string (length + 1, the
+// characters, a zero byte, zero padding) and a byte buffer (length, bytes,
+// zero padding), the last two as YavWireValue writes them.
 inline void yav_test_put_int(YavTestBytes* b, int32_t v) {
     yav_put_u32(b, static_cast<uint32_t>(v));
 }
@@ -52,15 +53,12 @@ inline void yav_test_pad(YavTestBytes* b) {
     while (b->size() % 4 != 0) b->push_back(0);
 }
 inline void yav_test_put_string(YavTestBytes* b, const std::string& s) {
-    yav_put_u32(b, static_cast<uint32_t>(s.size() + 1));
-    yav_put_bytes(b, s.data(), s.size());
-    b->push_back(0);
-    yav_test_pad(b);
+    const YavWireValue v = YavWireValue().str(s);
+    b->insert(b->end(), v.bytes().begin(), v.bytes().end());
 }
 inline void yav_test_put_buffer(YavTestBytes* b, const std::string& s) {
-    yav_put_u32(b, static_cast<uint32_t>(s.size()));
-    yav_put_bytes(b, s.data(), s.size());
-    yav_test_pad(b);
+    const YavWireValue v = YavWireValue().buf(s.data(), s.size());
+    b->insert(b->end(), v.bytes().begin(), v.bytes().end());
 }
 inline YavTestBytes yav_test_raw(const std::string& s) { return YavTestBytes(s.begin(), s.end()); }
 

@@ -1,0 +1,53 @@
+#include "server/yav_server_main_support.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+bool yav_parse_long(const char* text, long min, long max, long* out) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    long value = strtol(text, &end, 0);
+    if (errno != 0 || *end != '\0' || value < min || value > max) return false;
+    *out = value;
+    return true;
+}
+
+bool yav_parse_reset_mode(const char* text, yav_reset_mode_e* out) {
+    if (text == nullptr) return false;
+    if (strcmp(text, "cleaned") == 0) {
+        *out = yav_reset_cleaned;
+        return true;
+    }
+    if (strcmp(text, "free") == 0) {
+        *out = yav_reset_free_cleaned;
+        return true;
+    }
+    return false;
+}
+
+void yav_block_signals(std::initializer_list<int> sigs, sigset_t* set) {
+    sigemptyset(set);
+    for (int sig : sigs) sigaddset(set, sig);
+    pthread_sigmask(SIG_BLOCK, set, nullptr);
+}
+
+yav_status_t yav_restart_when_asked(YavWorkerServer* server, bool asked, const char* controlFile,
+                                    const char* program, unsigned* restarts) {
+    if (controlFile != nullptr && access(controlFile, F_OK) == 0) asked = true;
+    if (!asked) return 0;
+    yav_status_t status = server->restart();
+    if (controlFile != nullptr) unlink(controlFile);
+    if (status != 0) {
+        fprintf(stderr, "%s: restart failed: %#x\n", program, status);
+        server->stop();
+        return status;
+    }
+    printf("restarted %u\n", ++*restarts);
+    fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,38 @@
+// Pieces shared by the worker-server programs (tessaro-authzd and
+// yav_test_authzd): option values, the signal mask of the main loop and the
+// restart step.  Free functions without state of their own; call them from
+// the program's main thread.
+#ifndef YAV_SERVER_YAV_SERVER_MAIN_SUPPORT_H
+#define YAV_SERVER_YAV_SERVER_MAIN_SUPPORT_H
+
+#include <signal.h>
+
+#include <initializer_list>
+
+#include "server/YavWorkerServer.h"
+
+// Parses text as a whole number (decimal, 0x hex or 0 octal) in [min, max]
+// into *out.  False, leaving *out alone, for empty or null text, trailing
+// characters, overflow or a value out of range.
+bool yav_parse_long(const char* text, long min, long max, long* out);
+
+// "cleaned" (state CLEANED) or "free" (FREE with cleaned = 1) into *out;
+// false for anything else.
+bool yav_parse_reset_mode(const char* text, yav_reset_mode_e* out);
+
+// Blocks sigs in the calling thread and fills *set with them, for a main
+// loop that takes them with sigtimedwait.  Call before any thread is
+// started, so every thread inherits the mask and only the main thread takes
+// the signals.
+void yav_block_signals(std::initializer_list<int> sigs, sigset_t* set);
+
+// Restarts server (removes and recreates every object) when asked is true
+// or controlFile (may be null) exists; the control file is removed after
+// the restart.  On success prints "restarted <n>" to stdout with n the new
+// value of *restarts.  A failed restart is reported on stderr under program,
+// the server is stopped and the status returned.  0 when no restart was
+// asked for.
+yav_status_t yav_restart_when_asked(YavWorkerServer* server, bool asked, const char* controlFile,
+                                    const char* program, unsigned* restarts);
+
+#endif  // YAV_SERVER_YAV_SERVER_MAIN_SUPPORT_H
