@@ -53,13 +53,10 @@ int main(int argc, char** argv) {
     const char* controlFile = nullptr;
     long workers = 4;
     long bufferSize = 16384;
-    long delayMs = 0;
+    YavServerTestControls controls;
     long errorCode = 0;
     bool error = false;
     bool checkOnly = false;
-    yav_malformed_e malformed = yav_malformed_none;
-    bool resetNext = false;
-    yav_reset_mode_e resetMode = yav_reset_cleaned;
 
     for (int i = 1; i < argc; ++i) {
         const char* opt = argv[i];
@@ -81,15 +78,17 @@ int main(int argc, char** argv) {
                 return usage("bad --buffer-size");
             }
         } else if (strcmp(opt, "--delay-ms") == 0) {
-            if (!yav_parse_long(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
+            if (!yav_parse_long(value, 0, 600000, &controls.delayMs))
+                return usage("bad --delay-ms");
         } else if (strcmp(opt, "--error") == 0) {
             if (!yav_parse_long(value, 1, 0xFFFFFFFFL, &errorCode)) return usage("bad --error");
             error = true;
         } else if (strcmp(opt, "--malformed") == 0) {
-            if (!yav_malformed_from_name(value, &malformed)) return usage("bad --malformed");
+            if (!yav_malformed_from_name(value, &controls.malformed))
+                return usage("bad --malformed");
         } else if (strcmp(opt, "--reset-next") == 0) {
-            if (!yav_parse_reset_mode(value, &resetMode)) return usage("bad --reset-next");
-            resetNext = true;
+            if (!yav_parse_reset_mode(value, &controls.resetMode)) return usage("bad --reset-next");
+            controls.resetNext = true;
         } else if (strcmp(opt, "--control-file") == 0) {
             controlFile = value;
         } else {
@@ -118,17 +117,10 @@ int main(int argc, char** argv) {
     YavErrorHandler errorHandler(static_cast<yav_status_t>(errorCode));
     YavWorkerHandler* serving = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &handler;
     YavWorkerServer server;
-    yav_status_t st =
-        server.start(key, static_cast<int>(workers), static_cast<unsigned>(bufferSize), serving);
-    if (st != 0) {
-        fprintf(stderr, "tessaro-authzd: cannot create the shared objects: %#x\n", st);
+    if (yav_start_worker_server(&server, key, workers, bufferSize, serving, controls,
+                                "tessaro-authzd") != 0) {
         return 1;
     }
-    server.setMalformed(malformed);
-    server.setDelayMs(static_cast<unsigned>(delayMs));
-    if (resetNext) server.resetOnNextQuestion(resetMode);
-    printf("ready\n");
-    fflush(stdout);
 
     unsigned restarts = 0;
     for (;;) {

@@ -51,3 +51,20 @@ yav_status_t yav_restart_when_asked(YavWorkerServer* server, bool asked, const c
     fflush(stdout);
     return 0;
 }
+
+yav_status_t yav_start_worker_server(YavWorkerServer* server, const char* key, long workers,
+                                     long bufferSize, YavWorkerHandler* handler,
+                                     const YavServerTestControls& controls, const char* program) {
+    yav_status_t st =
+        server->start(key, static_cast<int>(workers), static_cast<unsigned>(bufferSize), handler);
+    if (st != 0) {
+        fprintf(stderr, "%s: cannot create the shared objects: %#x\n", program, st);
+        return st;
+    }
+    server->setMalformed(controls.malformed);
+    server->setDelayMs(static_cast<unsigned>(controls.delayMs));
+    if (controls.resetNext) server->resetOnNextQuestion(controls.resetMode);
+    printf("ready\n");
+    fflush(stdout);
+    return 0;
+}

@@ -35,4 +35,19 @@ void yav_block_signals(std::initializer_list<int> sigs, sigset_t* set);
 yav_status_t yav_restart_when_asked(YavWorkerServer* server, bool asked, const char* controlFile,
                                     const char* program, unsigned* restarts);
 
+// The test controls a worker-server program takes from its command line.
+struct YavServerTestControls {
+    long delayMs = 0;
+    yav_malformed_e malformed = yav_malformed_none;
+    bool resetNext = false;
+    yav_reset_mode_e resetMode = yav_reset_cleaned;
+};
+
+// Starts server under key with workers buffers of bufferSize bytes served by
+// handler, applies controls and prints "ready" to stdout.  A failed start is
+// reported on stderr under program and its status returned.
+yav_status_t yav_start_worker_server(YavWorkerServer* server, const char* key, long workers,
+                                     long bufferSize, YavWorkerHandler* handler,
+                                     const YavServerTestControls& controls, const char* program);
+
 #endif  // YAV_SERVER_YAV_SERVER_MAIN_SUPPORT_H

@@ -57,12 +57,9 @@ int main(int argc, char** argv) {
     long workers = 4;
     long bufferSize = 4096;
     long echoType = 3;
-    long delayMs = 0;
+    YavServerTestControls controls;
     bool error = false;
     yav_status_t errorCode = 0;
-    yav_malformed_e malformed = yav_malformed_none;
-    bool resetNext = false;
-    yav_reset_mode_e resetMode = yav_reset_cleaned;
 
     for (int i = 1; i < argc; ++i) {
         const char* opt = argv[i];
@@ -83,12 +80,14 @@ int main(int argc, char** argv) {
             if (!parseCode(value, &errorCode)) return usage("bad --error");
             error = true;
         } else if (strcmp(opt, "--malformed") == 0) {
-            if (!yav_malformed_from_name(value, &malformed)) return usage("bad --malformed");
+            if (!yav_malformed_from_name(value, &controls.malformed))
+                return usage("bad --malformed");
         } else if (strcmp(opt, "--delay-ms") == 0) {
-            if (!yav_parse_long(value, 0, 600000, &delayMs)) return usage("bad --delay-ms");
+            if (!yav_parse_long(value, 0, 600000, &controls.delayMs))
+                return usage("bad --delay-ms");
         } else if (strcmp(opt, "--reset-next") == 0) {
-            if (!yav_parse_reset_mode(value, &resetMode)) return usage("bad --reset-next");
-            resetNext = true;
+            if (!yav_parse_reset_mode(value, &controls.resetMode)) return usage("bad --reset-next");
+            controls.resetNext = true;
         } else if (strcmp(opt, "--control-file") == 0) {
             controlFile = value;
         } else {
@@ -106,17 +105,10 @@ int main(int argc, char** argv) {
     YavErrorHandler errorHandler(errorCode);
     YavWorkerHandler* handler = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &echo;
     YavWorkerServer server;
-    yav_status_t st =
-        server.start(key, static_cast<int>(workers), static_cast<unsigned>(bufferSize), handler);
-    if (st != 0) {
-        fprintf(stderr, "yav_test_authzd: cannot create the shared objects: %#x\n", st);
+    if (yav_start_worker_server(&server, key, workers, bufferSize, handler, controls,
+                                "yav_test_authzd") != 0) {
         return 1;
     }
-    server.setMalformed(malformed);
-    server.setDelayMs(static_cast<unsigned>(delayMs));
-    if (resetNext) server.resetOnNextQuestion(resetMode);
-    printf("ready\n");
-    fflush(stdout);
 
     unsigned restarts = 0;
     for (;;) {
