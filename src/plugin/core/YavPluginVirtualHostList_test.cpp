@@ -123,6 +123,10 @@ struct ReplaceRun {
     static constexpr int kMaxGenerations = 1000000;
 };
 
+// Look-ups the writer waits for after each replacement; kMinGenerations of
+// them make kMinLookups.
+constexpr long kLookupsPerGeneration = ReplaceRun::kMinLookups / ReplaceRun::kMinGenerations + 1;
+
 bool fillGeneration(YavPluginVirtualHostList* list, int generation) {
     std::string branch = "gen" + std::to_string(generation);
     for (int i = 0; i < ReplaceRun::kHosts; ++i) {
@@ -184,6 +188,11 @@ TEST(YavPluginVirtualHostListTest, ReadersSeeWholeListWhileWriterReplacesIt) {
         }
         ASSERT_EQ(0, run.list.unlock());
         ++replaced;
+        // Let the readers look at this generation before the next one: on a
+        // loaded machine the writer could otherwise take the lock again and
+        // again while the readers wait.
+        const long seen = run.lookups.load() + kLookupsPerGeneration;
+        while (run.lookups.load() < seen) sched_yield();
     }
     run.done = true;
     for (pthread_t t : readers) pthread_join(t, nullptr);
