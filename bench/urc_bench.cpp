@@ -4,9 +4,11 @@
 // std::unordered_map of the same names, without locks, views or
 // permissions.
 //
-// The argument is the branch table's bucket count: 15 is what a version
-// answer builds; a table sized to its entries shows what the walk costs
-// when the hash chains are short.
+// Both cases use the 15-bucket branch table that a version answer builds.
+// Argument 1: the cache looks up through its index, as it does normally.
+// Argument 0: the index's memory is refused, so the cache walks the table's
+// chains (about 670 entries long) -- the fallback, and the cost the index
+// removes.
 #include <string>
 #include <unordered_map>
 
@@ -22,12 +24,21 @@ const char kURI[] = "/d1/d2/d3/d4/page.html";
 
 time_t fixedClock(void*) { return 1000; }
 
+// Refuses every block: the cache then has no index.
+class RefusingAllocator : public YavAllocator {
+  protected:
+    void* do_allocate(size_t) override { return nullptr; }
+    void do_deallocate(void*) override {}
+};
+RefusingAllocator g_refusing;
+
 struct Fixture {
     YavPluginVirtualHostList vhosts;
-    YavUnprotResourceCacheClient client{&vhosts, nullptr, nullptr};
+    YavUnprotResourceCacheClient client;
     bool ok = false;
 
-    explicit Fixture(unsigned buckets) {
+    explicit Fixture(bool indexed)
+        : client(&vhosts, nullptr, nullptr, indexed ? nullptr : &g_refusing) {
         YavPluginVirtualHost* host = new YavPluginVirtualHost();
         YavPermMap* map = new YavPermMap();
         YavActionGroupList* get = new YavActionGroupList();
@@ -42,7 +53,7 @@ struct Fixture {
         YavURCDatabase* db = new YavURCDatabase(nullptr, true, true);
         YavURCBranchDB* branch = new YavURCBranchDB(nullptr, true, true);
         if (db->initialize(YavUnprotResourceCache::kDatabaseBuckets) != 0 ||
-            branch->initialize(buckets) != 0) {
+            branch->initialize(YavUnprotResourceCache::kBranchBuckets) != 0) {
             return;
         }
         for (int i = 0; i < kEntries - 1; ++i) {
@@ -70,20 +81,20 @@ struct Fixture {
         YavUnprotResourceCache& cache = client.getCache();
         cache.writeLock();
         cache.setDB(db);
+        ok = cache.isIndexed() == indexed;
         cache.unlock();
-        ok = true;
     }
 };
 
-Fixture& fixture(unsigned buckets) {
-    // One per bucket count, kept for the whole run.
-    static Fixture* small = new Fixture(YavUnprotResourceCache::kBranchBuckets);
-    static Fixture* large = new Fixture(16411);
-    return buckets == YavUnprotResourceCache::kBranchBuckets ? *small : *large;
+Fixture& fixture(bool indexed) {
+    // One of each, kept for the whole run.
+    static Fixture* withIndex = new Fixture(true);
+    static Fixture* withoutIndex = new Fixture(false);
+    return indexed ? *withIndex : *withoutIndex;
 }
 
 void BM_URCLookupDepth5(benchmark::State& state) {
-    Fixture& f = fixture(static_cast<unsigned>(state.range(0)));
+    Fixture& f = fixture(state.range(0) != 0);
     if (!f.ok) {
         state.SkipWithError("set-up failed");
         return;
@@ -106,7 +117,7 @@ void BM_URCLookupDepth5(benchmark::State& state) {
         for (int i = 0; i < 1000; ++i) once();
     });
 }
-BENCHMARK(BM_URCLookupDepth5)->Arg(YavUnprotResourceCache::kBranchBuckets)->Arg(16411);
+BENCHMARK(BM_URCLookupDepth5)->Arg(1)->Arg(0);
 
 void BM_StdMapWalkDepth5(benchmark::State& state) {
     std::unordered_map<std::string, int> names;
@@ -137,6 +148,7 @@ BENCHMARK(BM_StdMapWalkDepth5);
 
 int main(int argc, char** argv) {
     return yav_bench::runWithRatios(argc, argv, "cache decision / bare map walk",
-                                    {{"BM_URCLookupDepth5/15", "BM_StdMapWalkDepth5"},
-                                     {"BM_URCLookupDepth5/16411", "BM_StdMapWalkDepth5"}});
+                                    {{"BM_URCLookupDepth5/1", "BM_StdMapWalkDepth5"},
+                                     {"BM_URCLookupDepth5/0", "BM_StdMapWalkDepth5"},
+                                     {"BM_URCLookupDepth5/0", "BM_URCLookupDepth5/1"}});
 }

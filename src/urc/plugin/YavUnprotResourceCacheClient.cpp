@@ -9,6 +9,7 @@
 #include "msg/plugin/YavURCVersionQuestion.h"
 #include "plugin/core/YavPluginVirtualHostKey.h"
 #include "proxyif/framework/YavErrorMessage.h"
+#include "urc/plugin/YavURCPrefixHashes.h"
 #include "urc/plugin/yav_obj_get_parent.h"
 
 namespace {
@@ -23,8 +24,13 @@ time_t processClock(void*) { return YavTime::process().time(); }
 
 YavUnprotResourceCacheClient::YavUnprotResourceCacheClient(YavPluginVirtualHostList* vhosts,
                                                            YavLog* logger,
-                                                           YavProxyIFDispatcher* dispatcher)
-    : m_vhosts(vhosts), m_logger(logger), m_dispatcher(dispatcher), m_clock(&processClock) {
+                                                           YavProxyIFDispatcher* dispatcher,
+                                                           YavAllocator* indexAllocator)
+    : m_vhosts(vhosts),
+      m_logger(logger),
+      m_dispatcher(dispatcher),
+      m_cache(indexAllocator),
+      m_clock(&processClock) {
     YAV_ASSERT(vhosts != nullptr);
 }
 
@@ -123,16 +129,18 @@ yav_status_t YavUnprotResourceCacheClient::lookupCache(YavRequest& request,
     const YavPluginVirtualHost* host = m_vhosts->findValue(key);
     if (host == nullptr) return m_vhosts->unlock();
 
+    // One cache read lock covers the size check and the walk: the database
+    // cannot be swapped between them, and the lock is paid for once.
     status = m_cache.readLock();
     if (status != 0) {
         m_vhosts->unlock();
         return status;
     }
     int entries = m_cache.size(&host->getBranch());
-    status = m_cache.unlock();
-    if (status != 0 || entries < 1) {
+    if (entries < 1) {
         // An empty branch database decides nothing; a missing one means the
         // server's data did not reach us, which is worth a line in the log.
+        status = m_cache.unlock();
         m_vhosts->unlock();
         if (status == 0 && entries < 0) logError(YAV_S_URC_NO_DATABASE);
         return status;
@@ -146,10 +154,15 @@ yav_status_t YavUnprotResourceCacheClient::lookupCache(YavRequest& request,
         status = request.getMethod(&method);
         if (status == 0) status = doCacheLookup(name, method, *host, decision);
     }
+    yav_status_t cacheUnlockStatus = m_cache.unlock();
     yav_status_t unlockStatus = m_vhosts->unlock();
     if (status != 0) {
         *decision = yav_urc_decision_protected;
         return status;
+    }
+    if (cacheUnlockStatus != 0) {
+        *decision = yav_urc_decision_protected;
+        return cacheUnlockStatus;
     }
     return unlockStatus;
 }
@@ -178,29 +191,23 @@ yav_status_t YavUnprotResourceCacheClient::doCacheLookup(YavString& name,
                                                          const YavPluginVirtualHost& host,
                                                          YavURCDecision* decision) {
     *decision = yav_urc_decision_protected;
-    yav_status_t status = m_cache.readLock();
-    if (status != 0) return status;
     void* context = nullptr;
-    status = m_cache.lookupStart(&host.getBranch(), &context);
-    if (status != 0) {
-        m_cache.unlock();
-        return status;
-    }
+    yav_status_t status = m_cache.lookupStart(&host.getBranch(), &context);
+    if (status != 0) return status;
+    // Every ancestor is a prefix of name: their hashes come from one pass.
+    const YavURCPrefixHashes hashes(name);
     // The nearest listed ancestor decides, whichever way: a listed object
     // below an open directory can close it again, and the reverse.
     const YavUnprotResourceCacheBranchDBEntry* entry = nullptr;
     for (;;) {
-        status = m_cache.lookupDB(context, &name, &entry);
-        if (status != 0) {
-            m_cache.unlock();
-            return status;
-        }
+        status = m_cache.lookupDB(context, &name, hashes.hashOf(name), &entry);
+        if (status != 0) return status;
         if (entry != nullptr) break;
-        if (!yav_obj_get_parent(name)) return m_cache.unlock();
+        if (!yav_obj_get_parent(name)) return 0;
     }
     if (entry->getPermType() == yav_urc_perm_type_all) {
         *decision = yav_urc_decision_unprotected;
-        return m_cache.unlock();
+        return 0;
     }
     // A host without a permission map cannot say what the method needs.
     const YavPermMap* permMap = host.getPermMap();
@@ -209,11 +216,10 @@ yav_status_t YavUnprotResourceCacheClient::doCacheLookup(YavString& name,
         status = evalPermSet(entry->getPerms(), required, decision);
         if (status != 0) {
             *decision = yav_urc_decision_protected;
-            m_cache.unlock();
             return status;
         }
     }
-    return m_cache.unlock();
+    return 0;
 }
 
 yav_status_t YavUnprotResourceCacheClient::evalPermSet(const YavActionGroupList* granted,

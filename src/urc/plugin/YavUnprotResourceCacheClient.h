@@ -18,8 +18,9 @@
 // Threads and locks: every public method may be called from any thread.
 // m_lock (the client lock) guards m_enabled, m_pollInterval and m_lastPoll
 // and is never held together with another lock.  The virtual-host list's
-// read lock is held across one decision; the cache's lock is taken inside
-// it (order: virtual-host list, then cache).  The clock is set before the
+// read lock is held across one decision; the cache's read lock is taken
+// inside it, once, from the size check of the host's branch to the end of
+// the walk (order: virtual-host list, then cache).  The clock is set before the
 // client is shared between threads.  Not copyable.
 #ifndef YAV_URC_PLUGIN_YAVUNPROTRESOURCECACHECLIENT_H
 #define YAV_URC_PLUGIN_YAVUNPROTRESOURCECACHECLIENT_H
@@ -53,9 +54,13 @@ class YAV_EXPORT YavUnprotResourceCacheClient {
     // Disabled, poll interval -1, never polled; the clock is the process's
     // cached clock (YavTime::process()).  A null dispatcher makes every
     // exchange fail with YAV_S_NOT_AVAILABLE.
+    // The cache's look-up indexes come from indexAllocator (null = process
+    // heap; tests and benchmarks give one that refuses, to take the cache's
+    // path through its tables).
     // REQUIRES: vhosts not null (asserted).
     YavUnprotResourceCacheClient(YavPluginVirtualHostList* vhosts, YavLog* logger,
-                                 YavProxyIFDispatcher* dispatcher);
+                                 YavProxyIFDispatcher* dispatcher,
+                                 YavAllocator* indexAllocator = nullptr);
     // shutdown().
     ~YavUnprotResourceCacheClient();
     YAV_DISALLOW_COPY(YavUnprotResourceCacheClient);
@@ -120,7 +125,8 @@ class YAV_EXPORT YavUnprotResourceCacheClient {
     yav_status_t retrieveCache();
     // Walks name and its ancestors in host's branch database; the first
     // listed one decides.  name is shortened on the way.
-    // REQUIRES: the virtual-host list's read lock held.
+    // REQUIRES: the virtual-host list's read lock and the cache's read lock
+    // held (in that order).
     yav_status_t doCacheLookup(YavString& name, const YavStringRef& method,
                                const YavPluginVirtualHost& host, YavURCDecision* decision);
 

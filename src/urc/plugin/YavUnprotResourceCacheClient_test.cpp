@@ -14,6 +14,7 @@
 #include "msg/plugin/YavURCVersionAnswerUnmarshaller.h"
 #include "msg/plugin/YavURCVersionQuestion.h"
 #include "msg/plugin/yav_urc_answer_test_aids.h"
+#include "plugin/core/yav_authz_test_aids.h"
 #include "proxyif/framework/yav_dispatch_test_messages.h"
 #include "proxyif/ipc/yav_ipc_test_aids.h"
 #include "server/YavURCVersionAnswerWriter.h"
@@ -208,12 +209,31 @@ class YavURCClientTest : public ::testing::Test {
     YavProxyIFDispatcher m_dispatcher;
     YavPluginVirtualHostList m_vhosts;
     YavCapturingLog m_log;
-    Client m_client{&m_vhosts, &m_log, &m_dispatcher};
+    // The cache's index memory; refusing it makes the cache look up through
+    // its tables.
+    YavAuthzTestAllocator m_indexAllocator;
+    Client m_client{&m_vhosts, &m_log, &m_dispatcher, &m_indexAllocator};
     bool m_acquired = false;
 };
 
 const int kOpen = Client::yav_urc_decision_unprotected;
 const int kAsk = Client::yav_urc_decision_protected;
+
+// The same decisions whether the cache looks up through its index (true) or,
+// without memory for one, through its tables (false).
+class YavURCClientPathTest : public YavURCClientTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override {
+        YavURCClientTest::SetUp();
+        m_indexAllocator.refuseFrom = GetParam() ? -1 : 0;
+    }
+    void expectIndexed() {
+        ASSERT_EQ(0, m_client.getCache().readLock());
+        EXPECT_EQ(GetParam(), m_client.getCache().isIndexed());
+        ASSERT_EQ(0, m_client.getCache().unlock());
+    }
+};
+INSTANTIATE_TEST_SUITE_P(IndexAndTables, YavURCClientPathTest, ::testing::Bool());
 
 TEST_F(YavURCClientTest, DisabledCacheAsksServerWithoutLookingAtTheRequest) {
     // Never initialized: disabled.  A failing security getter shows whether
@@ -232,9 +252,10 @@ TEST_F(YavURCClientTest, DisabledCacheAsksServerWithoutLookingAtTheRequest) {
     EXPECT_EQ(0, m_handler.questions());
 }
 
-TEST_F(YavURCClientTest, NearestListedAncestorDecides) {
+TEST_P(YavURCClientPathTest, NearestListedAncestorDecides) {
     ASSERT_EQ(0u, m_client.initialize(true, 60));
     EXPECT_EQ(1, m_handler.questions());
+    expectIndexed();
     struct Case {
         const char* host;
         int security;
@@ -402,8 +423,9 @@ TEST_F(YavURCClientTest, FailedFirstFetchShutsDown) {
     EXPECT_EQ(1, m_handler.questions());
 }
 
-TEST_F(YavURCClientTest, LookupsRunWhileUpdatesSwapTheDatabase) {
+TEST_P(YavURCClientPathTest, LookupsRunWhileUpdatesSwapTheDatabase) {
     ASSERT_EQ(0u, m_client.initialize(true, 1000000));
+    expectIndexed();
     const Database open = {{"/b", {{"/b/docs", "*"}, {"/b/pub", "Tr"}}}};
     const Database closed = {{"/b", {{"/b/docs", "x"}, {"/b/pub", "x"}}}};
     std::atomic<bool> stop{false};
@@ -435,6 +457,7 @@ TEST_F(YavURCClientTest, LookupsRunWhileUpdatesSwapTheDatabase) {
     // The last database sent (counter 39: open) is the one in place.
     EXPECT_TRUE(m_client.getCache().getVersion() == yav_test_version(0x40, 39));
     EXPECT_EQ(kOpen, decide("www", 0, "/docs/x", "GET"));
+    expectIndexed();
 }
 
 }  // namespace
