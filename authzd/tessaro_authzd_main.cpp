@@ -16,18 +16,25 @@
 //                         result-length, result-type, result-offset
 //   --control-file PATH   restart (remove and recreate every object) whenever
 //                         PATH exists; the file is removed afterwards
+//   --mode-file PATH      whenever PATH exists, read its first line and switch
+//                         the test mode while serving: "normal", "error CODE",
+//                         "malformed KIND" or "delay MS"; the file is removed
+//                         and "mode <line>" (or "mode refused") printed.
+//                         Write it under another name and rename it into
+//                         place, so that it is never read half written.
 // Signals: SIGHUP re-reads the policy (an invalid one is reported and the
 // old one kept) and starts a new cache version; SIGUSR1 restarts the IPC
 // objects; SIGUSR2 resets the worker of the next question; SIGTERM and
 // SIGINT remove every object and exit with 0.
-// Prints "ready" when serving, "reloaded <counter>", "reload failed" and
-// "restarted <n>" as they happen.  Exit status 2 for bad options, 3 for an
-// invalid policy (file, line and reason on standard error), 1 when the
-// objects cannot be created.
+// Prints "ready" when serving, "reloaded <counter>", "reload failed",
+// "restarted <n>" and "mode ..." as they happen.  Exit status 2 for bad
+// options, 3 for an invalid policy (file, line and reason on standard
+// error), 1 when the objects cannot be created.
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -45,12 +52,65 @@ int usage(const char* why) {
     return 2;
 }
 
+// Answers every question with an error message holding the code set last;
+// the code may change while the worker threads answer.
+class YavSwitchableErrorHandler : public YavWorkerHandler {
+  public:
+    void setCode(yav_status_t code) { m_code.store(code); }
+    yav_status_t handle(int worker, int questionType, YavSharedMemIterator& question,
+                        YavSharedMemAllocator& answer, int* answerType) override {
+        YavErrorHandler fixed(m_code.load());
+        return fixed.handle(worker, questionType, question, answer, answerType);
+    }
+
+  private:
+    std::atomic<yav_status_t> m_code{0};
+};
+
+// Applies the mode named by the first line of path (see the usage above)
+// and removes the file.  Nothing when path is null or absent.
+void switchModeWhenAsked(const char* path, YavWorkerServer* server, YavWorkerHandler* policy,
+                         YavSwitchableErrorHandler* errors) {
+    if (path == nullptr) return;
+    FILE* f = fopen(path, "r");
+    if (f == nullptr) return;
+    char line[128] = {};
+    bool read = fgets(line, sizeof line, f) != nullptr;
+    fclose(f);
+    unlink(path);
+    line[strcspn(line, "\r\n")] = '\0';
+    const char* space = strchr(line, ' ');
+    std::string word =
+        read ? std::string(line, space != nullptr ? space - line : strlen(line)) : std::string();
+    const char* value = space != nullptr ? space + 1 : nullptr;
+    long number = 0;
+    yav_malformed_e kind = yav_malformed_none;
+    bool ok = true;
+    if (word == "normal" && value == nullptr) {
+        server->setHandler(policy);
+        server->setMalformed(yav_malformed_none);
+        server->setDelayMs(0);
+    } else if (word == "error" && yav_parse_long(value, 1, 0xFFFFFFFFL, &number)) {
+        errors->setCode(static_cast<yav_status_t>(number));
+        server->setHandler(errors);
+    } else if (word == "malformed" && yav_malformed_from_name(value, &kind)) {
+        server->setMalformed(kind);
+    } else if (word == "delay" && yav_parse_long(value, 0, 600000, &number)) {
+        server->setDelayMs(static_cast<unsigned>(number));
+    } else {
+        ok = false;
+    }
+    printf("mode %s\n", ok ? line : "refused");
+    fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* key = nullptr;
     const char* policyPath = nullptr;
     const char* controlFile = nullptr;
+    const char* modeFile = nullptr;
     long workers = 4;
     long bufferSize = 16384;
     YavServerTestControls controls;
@@ -91,6 +151,8 @@ int main(int argc, char** argv) {
             controls.resetNext = true;
         } else if (strcmp(opt, "--control-file") == 0) {
             controlFile = value;
+        } else if (strcmp(opt, "--mode-file") == 0) {
+            modeFile = value;
         } else {
             return usage("unknown option");
         }
@@ -114,7 +176,8 @@ int main(int argc, char** argv) {
     sigset_t signals;
     yav_block_signals({SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2}, &signals);
 
-    YavErrorHandler errorHandler(static_cast<yav_status_t>(errorCode));
+    YavSwitchableErrorHandler errorHandler;
+    errorHandler.setCode(static_cast<yav_status_t>(errorCode));
     YavWorkerHandler* serving = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &handler;
     YavWorkerServer server;
     if (yav_start_worker_server(&server, key, workers, bufferSize, serving, controls,
@@ -141,6 +204,7 @@ int main(int argc, char** argv) {
             server.resetOnNextQuestion(yav_reset_cleaned);
             continue;
         }
+        switchModeWhenAsked(modeFile, &server, &handler, &errorHandler);
         if (yav_restart_when_asked(&server, sig == SIGUSR1, controlFile, "tessaro-authzd",
                                    &restarts) != 0) {
             return 1;
