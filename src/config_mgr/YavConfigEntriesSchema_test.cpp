@@ -102,22 +102,20 @@ TEST_F(YavConfigEntriesSchemaTest, QualifiedStanzaOverridesThePlainOneEntryByEnt
 }
 
 TEST_F(YavConfigEntriesSchemaTest, EntriesThatDoNotQualifyIgnoreTheQualifiedStanza) {
-    YavConfigEntriesSchema* schema =
-        make({{"s", "name", false, nullptr}, {"s", "list", false, nullptr}}, "q");
+    YavConfigEntriesSchema* schema = make({{"s", "name", false, nullptr},
+                                           {"s", "list", false, nullptr},
+                                           {"s", "count", false, nullptr}},
+                                          "q");
     YavConfigString name;
     YavConfigMVString list;
+    YavConfigInt count;
     ASSERT_EQ(0u, schema->loadData(&name, 0));
     ASSERT_EQ(0u, schema->loadData(&list, 1));
+    ASSERT_EQ(0u, schema->loadData(&count, 2));
     EXPECT_STREQ("plain-name", name.getValue().getData());
     EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), items(list));
     EXPECT_STREQ("a, b,c", list.getValue().getData());
-}
-
-TEST_F(YavConfigEntriesSchemaTest, SingleValueTakesTheFirstOccurrence) {
-    YavConfigEntriesSchema* schema = make({{"s", "count", false, nullptr}}, nullptr);
-    YavConfigInt count;
-    ASSERT_EQ(0u, schema->loadData(&count, 0));
-    EXPECT_EQ(16, count.getValue());
+    EXPECT_EQ(16, count.getValue());  // a single value takes the first occurrence
 }
 
 TEST_F(YavConfigEntriesSchemaTest, DefaultAppliesOnlyWhenTheEntryIsMissing) {

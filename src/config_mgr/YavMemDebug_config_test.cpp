@@ -78,10 +78,9 @@ TEST_F(YavMemDebugConfigTest, InvalidSettingsAreRefused) {
                                                       "memory-stats = Yes\n"));
     EXPECT_EQ(1u, logged(YAV_S_CFG_INVALID_VALUE_TEXT).size());
     EXPECT_EQ(0u, YavMemDebug::flags(YAV_N_RSP_PARSER));
-}
-
-TEST_F(YavMemDebugConfigTest, PeriodGoesToTheStatisticsReporter) {
-    // The reporter refuses a period that is not positive.
+    // The period goes to the statistics reporter, which refuses one that is
+    // not positive.
+    ASSERT_EQ(0u, m_mgr.shutdown());
     EXPECT_EQ(YAV_S_INVALID_VALUE, initializeWith("[debug]\nmemory-stats-period = 0\n"));
 }
 

@@ -63,9 +63,6 @@ TEST(YavBase64Test, KnownVectorsInBothAlphabets) {
         {"foob", "Zm9vYg=="},
         {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
-        {"abc", "YWJj"},
-        {"a", "YQ=="},
-        {"ab", "YWI="},
         {std::string("\0\0\0", 3), "AAAA"},
     };
     for (const Alphabet& a : kAlphabets) {

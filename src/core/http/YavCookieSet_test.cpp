@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,8 +28,9 @@ std::string header(YavReqCookieSet& set, yav_status_t* status = nullptr) {
     return std::string(buffer.data());
 }
 
-// "name[path]" of every cookie, in list order, through name iteration.
-std::string listing(YavReqCookieSet& set, const std::vector<std::string>& names) {
+// "name=value[path]" of every cookie of each name, in list order.
+template <class Set>
+std::string listing(Set& set, const std::vector<std::string>& names) {
     std::string out;
     for (const std::string& n : names) {
         YavStringRef name(n.c_str());
@@ -41,6 +43,27 @@ std::string listing(YavReqCookieSet& set, const std::vector<std::string>& names)
         }
     }
     return out;
+}
+
+// Runs exercise over every prefix of text and over random texts (of
+// alphabet's characters or of any bytes), each in a block of exactly its
+// size, so that AddressSanitizer sees any read past it.
+template <class F>
+void truncatedAndRandom(const char* text, const char* alphabet, unsigned seed, F exercise) {
+    auto run = [&exercise](const char* bytes, size_t n) {
+        std::unique_ptr<char[]> block(new char[n > 0 ? n : 1]);
+        memcpy(block.get(), bytes, n);
+        exercise(block.get(), static_cast<int>(n));
+    };
+    for (size_t i = 0; i <= strlen(text); ++i) run(text, i);
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes(rng() % 40, ' ');
+        for (char& c : bytes) {
+            c = round % 2 == 0 ? alphabet[rng() % strlen(alphabet)] : static_cast<char>(rng());
+        }
+        run(bytes.data(), bytes.size());
+    }
 }
 
 struct HeaderCase {
@@ -192,9 +215,7 @@ TEST(YavReqCookieSetTest, EmbeddedEntryAndAdoptedCookies) {
 
 TEST(YavReqCookieSetTest, TruncationAtEveryOffsetAndRandomBytes) {
     const char* text = "$Version=\"1\"; a=b; $Path=/x, c=\"q;\"; $Domain=.d; a=e; $Path=/x/y";
-    auto exercise = [](const char* bytes, int n) {
-        char* block = static_cast<char*>(malloc(n > 0 ? static_cast<size_t>(n) : 1));
-        if (n > 0) memcpy(block, bytes, static_cast<size_t>(n));
+    truncatedAndRandom(text, "a=;, \t\r\n\"\\$Path/Version01", 11, [](char* block, int n) {
         YavReqCookieSet set(YavStringRefT<char>(block, n), nullptr);
         yav_status_t st = 0;
         std::string rebuilt = header(set, &st);
@@ -203,37 +224,7 @@ TEST(YavReqCookieSetTest, TruncationAtEveryOffsetAndRandomBytes) {
             YavReqCookieSet again(YavStringRefT<char>(rebuilt.c_str()), nullptr);
             EXPECT_EQ(header(again), rebuilt);
         }
-        free(block);
-    };
-    int n = static_cast<int>(strlen(text));
-    for (int i = 0; i <= n; ++i) exercise(text, i);
-    std::mt19937 rng(11);
-    const char alphabet[] = "a=;, \t\r\n\"\\$Path/Version01";
-    for (int round = 0; round < 3000; ++round) {
-        int len = static_cast<int>(rng() % 40);
-        std::string bytes;
-        for (int i = 0; i < len; ++i) {
-            bytes += (round % 2 == 0) ? alphabet[rng() % (sizeof(alphabet) - 1)]
-                                      : static_cast<char>(rng() & 0xff);
-        }
-        exercise(bytes.data(), len);
-    }
-}
-
-// "name=value[path]" of the response cookies of each name, in list order.
-std::string respListing(YavRespCookieSet& set, const std::vector<std::string>& names) {
-    std::string out;
-    for (const std::string& n : names) {
-        YavStringRef name(n.c_str());
-        for (auto it = set.beginName(name); !it.atEnd(); it.next()) {
-            YavNCPStringRef value, path;
-            out += n + "=";
-            if (it.getCookie()->getValue(&value) == 0) out += str(value);
-            if (it.getCookie()->getPath(&path) == 0) out += "[" + str(path) + "]";
-            out += " ";
-        }
-    }
-    return out;
+    });
 }
 
 struct RespHeaderCase {
@@ -258,7 +249,7 @@ TEST(YavRespCookieSetTest, ParsesSetCookieValues) {
         SCOPED_TRACE(c.text);
         YavRespCookieSet set;
         EXPECT_EQ(set.setFromHeaderValue(YavStringRefT<char>(c.text)), c.status);
-        EXPECT_EQ(respListing(set, {"a", "b"}), c.cookies);
+        EXPECT_EQ(listing(set, {"a", "b"}), c.cookies);
         EXPECT_EQ((set.getFlags() & YavRespCookieSet::yav_resp_cookie_set_parsed) != 0,
                   c.status == 0);
     }
@@ -270,7 +261,7 @@ TEST(YavRespCookieSetTest, AddsFurtherValuesAndKeepsPathOrder) {
     // Parsed already: parsing again changes nothing.
     ASSERT_EQ(set.parseString(YavStringRefT<char>("c=9")), 0u);
     ASSERT_EQ(set.addFromHeaderValue(YavStringRefT<char>("b=2, a=3; Path=/x/y")), 0u);
-    EXPECT_EQ(respListing(set, {"a", "b", "c"}), "a=3[/x/y] a=1[/x] b=2 ");
+    EXPECT_EQ(listing(set, {"a", "b", "c"}), "a=3[/x/y] a=1[/x] b=2 ");
 
     YavStringRefT<char> x("/x"), z("/z"), root("/"), com("c");
     EXPECT_EQ(set.setCookie(YavStringRef("a"), YavStringRefT<char>("4"), &z, nullptr, nullptr,
@@ -280,7 +271,7 @@ TEST(YavRespCookieSetTest, AddsFurtherValuesAndKeepsPathOrder) {
                             nullptr, 1, 1),
               0u);
     ASSERT_EQ(set.setCookie(YavStringRefT<char>("a=6; Path=/x")), 0u);
-    EXPECT_EQ(respListing(set, {"a"}), "a=3[/x/y] a=6[/x] a=5[/] ");
+    EXPECT_EQ(listing(set, {"a"}), "a=3[/x/y] a=6[/x] a=5[/] ");
     // Only name, value, path and domain are carried over.
     YavNCPStringRef r;
     auto it = set.beginName(YavStringRef("a"));
@@ -290,12 +281,12 @@ TEST(YavRespCookieSetTest, AddsFurtherValuesAndKeepsPathOrder) {
     EXPECT_EQ(it.getCookie()->getComment(&r), YAV_S_NOT_AVAILABLE);
 
     ASSERT_EQ(set.setCookieByName(YavStringRefT<char>("a=7; Path=/")), 0u);
-    EXPECT_EQ(respListing(set, {"a"}), "a=6[/x] a=7[/] ");
+    EXPECT_EQ(listing(set, {"a"}), "a=6[/x] a=7[/] ");
     ASSERT_EQ(set.setCookieByName(YavStringRef("d"), YavStringRefT<char>("8"), nullptr, nullptr,
                                   nullptr, nullptr, UINT32_MAX, -1),
               0u);
     ASSERT_EQ(set.removeCookie(YavStringRef("a"), &x), 0u);
-    EXPECT_EQ(respListing(set, {"a", "b", "d"}), "a=7[/] b=2 d=8 ");
+    EXPECT_EQ(listing(set, {"a", "b", "d"}), "a=7[/] b=2 d=8 ");
     ASSERT_EQ(set.removeCookie(YavStringRef("a"), nullptr), 0u);
     set.clear();
     EXPECT_EQ(set.getFlags(), 0);
@@ -311,7 +302,7 @@ TEST(YavRespCookieSetTest, AllocationFailuresLeaveTheSetIntact) {
         EXPECT_EQ(set.setCookie(YavStringRefT<char>("b=2")), YAV_S_NO_MEMORY);
     }
     alloc.failAfter = -1;
-    EXPECT_EQ(respListing(set, {"a", "b"}), "a=1 ");
+    EXPECT_EQ(listing(set, {"a", "b"}), "a=1 ");
     YavRespCookie* adopted = new (&alloc) YavRespCookie(YavStringRefT<char>("b=3; Secure"), &alloc);
     ASSERT_NE(adopted, nullptr);
     ASSERT_EQ(set.setCookie(adopted, true), 0u);
@@ -326,36 +317,18 @@ TEST(YavRespCookieSetTest, TruncationAtEveryOffsetAndRandomBytes) {
     const char* text =
         "a=1; Path=/x; Expires=Wed, 09-Jun-2021 10:18:14 GMT, b=\"q,\"; Version=1; Secure, "
         "a=2; Path=/x/y; Max-Age=3";
-    auto exercise = [](const char* bytes, int n) {
-        char* block = static_cast<char*>(malloc(n > 0 ? static_cast<size_t>(n) : 1));
-        if (n > 0) memcpy(block, bytes, static_cast<size_t>(n));
-        {
-            YavRespCookieSet set;
-            set.setFromHeaderValue(YavStringRefT<char>(block, n));
-            // Whatever was added formats to the length it reports.
-            for (const char* name : {"a", "b"}) {
-                for (auto it = set.beginName(YavStringRef(name)); !it.atEnd(); it.next()) {
-                    YavNCPString out;
-                    ASSERT_EQ(it.getCookie()->get(&out), 0u);
-                    EXPECT_EQ(strlen(out.getData()), static_cast<size_t>(out.getLength()));
-                }
+    truncatedAndRandom(text, "a=;, \t\r\n\"\\PathSecureVersion01", 5, [](char* block, int n) {
+        YavRespCookieSet set;
+        set.setFromHeaderValue(YavStringRefT<char>(block, n));
+        // Whatever was added formats to the length it reports.
+        for (const char* name : {"a", "b"}) {
+            for (auto it = set.beginName(YavStringRef(name)); !it.atEnd(); it.next()) {
+                YavNCPString out;
+                ASSERT_EQ(it.getCookie()->get(&out), 0u);
+                EXPECT_EQ(strlen(out.getData()), static_cast<size_t>(out.getLength()));
             }
         }
-        free(block);
-    };
-    int n = static_cast<int>(strlen(text));
-    for (int i = 0; i <= n; ++i) exercise(text, i);
-    std::mt19937 rng(5);
-    const char alphabet[] = "a=;, \t\r\n\"\\PathSecureVersion01";
-    for (int round = 0; round < 3000; ++round) {
-        int len = static_cast<int>(rng() % 40);
-        std::string bytes;
-        for (int i = 0; i < len; ++i) {
-            bytes += (round % 2 == 0) ? alphabet[rng() % (sizeof(alphabet) - 1)]
-                                      : static_cast<char>(rng() & 0xff);
-        }
-        exercise(bytes.data(), len);
-    }
+    });
 }
 
 }  // namespace

@@ -62,6 +62,7 @@ TEST(YavHTTPHdrNameRefTest, HashFollowsTheSampledCaseBlindRecurrence) {
         {"A", hA},
         {"aXYZ", hA},
         {"ABCDE", hA * 33u ^ 'e'},
+        {"CxxxExxxTxxx", ((5381u * 33u ^ 'c') * 33u ^ 'e') * 33u ^ 't'},
         {"\xC4", 5381u * 33u ^ 0xC4u},
     };
     for (const auto& c : cases)
@@ -79,24 +80,6 @@ TEST(YavHTTPHdrNameRefTest, NamesThatCompareEqualHashAlike) {
             EXPECT_TRUE(ref.equals(*name)) << other;
             EXPECT_EQ(name->hash(), ref.hash()) << other;
         }
-    }
-}
-
-TEST(YavHTTPHdrNameRefTest, OnlyEveryFourthByteIsHashed) {
-    struct Case {
-        const char* a;
-        const char* b;
-        bool sameHash;
-    };
-    const std::vector<Case> cases = {
-        {"Content-Type", "CxxxExxxTxxx", true},  {"Host", "h", true},
-        {"If-Match", "i???A???", true},          {"Content-Type", "Xontent-Type", false},
-        {"Content-Type", "Content-Xype", false}, {"Cookie", "Cook!e", false},
-    };
-    for (const Case& c : cases) {
-        YavHTTPHdrNameRef a(YavStringRef(c.a)), b(YavStringRef(c.b));
-        EXPECT_EQ(c.sameHash, a.hash() == b.hash()) << c.a << " / " << c.b;
-        EXPECT_NE(0, a.compare(b));
     }
 }
 

@@ -64,6 +64,8 @@ TEST(YavUriEncodeTest, EveryByteOfEveryType) {
     }
 }
 
+// How each byte is written is EveryByteOfEveryType's; these are lengths,
+// NULs and appending.
 TEST(YavUriEncodeTest, EncodesTextsAndAppends) {
     struct Case {
         Encoder encode;
@@ -73,10 +75,6 @@ TEST(YavUriEncodeTest, EncodesTextsAndAppends) {
     };
     const std::vector<Case> cases = {
         {yav_uri_encode_form_arg, "a b&c", -1, "a+b%26c"},
-        {yav_uri_encode_query, "a b&c", -1, "a%20b%26c"},
-        {yav_uri_encode, "a/b?c#d", -1, "a/b?c%23d"},
-        {yav_uri_encode_ascii, "50%", -1, "50%25"},
-        {yav_uri_encode, "\xC3\xA4 x", -1, "%C3%A4%20x"},
         {yav_uri_encode, "abcdef", 3, "abc"},
         {yav_uri_encode, std::string("a\0b", 3), 3, "a%00b"},
         {yav_uri_encode, std::string("a\0b", 3), -1, "a"},

@@ -262,17 +262,13 @@ TEST_F(KrMsgTest, MoreComponentsThanTheCacheHolds) {
 }
 
 TEST_F(KrMsgTest, DamagedCatalogsFallBackToTheTable) {
+    // Which images are damaged is KrMsgCatalogCheckTest's; here a refused
+    // catalog must leave the look-up to the table.
     std::string good = readFile(fs::path(YAV_TEST_MSG_DIR) / "C" / "krpic.cat");
     ASSERT_GT(good.size(), 300u);
-    std::string hugeDepth = good, zeroPlanes = good, noise(200, '\0');
-    uint32_t depth = 0x7fffffffU;
-    memcpy(&hugeDepth[8], &depth, 4);
-    memset(&zeroPlanes[4], 0, 4);
-    std::mt19937 random(7);
-    for (char& c : noise) c = static_cast<char>(random());
     setenv("KRSVC_DEBUG_MSG", "1", 1);
-    for (const std::string& bytes : {std::string(), noise, good.substr(0, 12), good.substr(0, 200),
-                                     good.substr(0, good.size() - 10), hugeDepth, zeroPlanes}) {
+    for (const std::string& bytes : {std::string(), good.substr(0, 12), good.substr(0, 200),
+                                     good.substr(0, good.size() - 10)}) {
         writeFile(m_dir / "C" / "krpic.cat", bytes);
         yav_msg_reset_catalogs();
         ::testing::internal::CaptureStderr();
@@ -477,6 +473,8 @@ TEST(KrMsgCatalogCheckTest, AcceptsWhatGlibcReadsAndRefusesDamagedCatalogs) {
         {catalogImage(0, 1, entry, strings), false},
         {catalogImage(1, 0, entry, strings), false},
         {catalogImage(2, 1, entry, strings), false},  // tables larger than the file
+        {catalogImage(1, 0x7fffffffU, entry, strings), false},
+        {catalogImage(0x7fffffffU, 0x7fffffffU, entry, strings), false},
         {catalogImage(1, 1, {2, 3, 9}, strings), false},
         {catalogImage(1, 1, entry, std::string("abc\0text", 8)), false},
         {catalogImage(1, 1, entry, ""), false},

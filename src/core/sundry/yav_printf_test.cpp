@@ -28,28 +28,11 @@ std::string yavFormat(const char* format, A... args) {
     return length < 0 ? "<-1>" : std::string(buffer, static_cast<size_t>(length));
 }
 
-TEST(YavPrintfTest, TruncatesButCountsTheWholeOutput) {
-    int length = 0;
-    EXPECT_EQ(formatInto(4, &length, "abcdef"), "abc");
-    EXPECT_EQ(length, 6);
-    EXPECT_EQ(formatInto(0, &length, "ab%sef", "cd"), "");
-    EXPECT_EQ(length, 6);
-    EXPECT_EQ(formatInto(5, &length, "%-6d|", 42), "42  ");
-    EXPECT_EQ(length, 7);
-}
-
 TEST(YavPrintfTest, RendersNullArgumentsAndOddCharacters) {
     EXPECT_EQ(yavFormat("[%s|%.3s|%8s]", nullptr, nullptr, nullptr), "[(null)|(nu|  (null)]");
     EXPECT_EQ(yavFormat("[%S|%-7S|%p|%6p]", nullptr, nullptr, nullptr, nullptr),
               "[(null)|(null) |(nil)| (nil)]");
     EXPECT_EQ(yavFormat("[%5%|%c%c]", 'a', 0), std::string("[%|a\0]", 6));
-}
-
-TEST(YavPrintfTest, NumbersArgumentsByPosition) {
-    EXPECT_EQ(yavFormat("%2$s %1$s", "a", "b"), "b a");
-    EXPECT_EQ(yavFormat("%1$s%1$s%2$d", "ab", 7), "abab7");
-    EXPECT_EQ(yavFormat("[%3$*1$s|%2$-*1$d]", 5, 9, "x"), "[    x|9    ]");
-    EXPECT_EQ(yavFormat("[%*.*s|%-*d]", 6, 2, "abcdef", -4, 7), "[    ab|7   ]");
 }
 
 TEST(YavPrintfTest, KeepsMultiByteCharactersWhole) {

@@ -8,18 +8,17 @@
 
 namespace {
 
+// Sequences of up to four bytes are judged against the reference decoder
+// below; these are longer texts and the length bound.
 TEST(YavUtf8Test, AcceptsWellFormedAndRejectsIllFormedText) {
-    // clang-format off
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"", true}, {std::string("a\0b", 3), true}, {"caf\xC3\xA9", true},
-        {"\xED\x9F\xBF", true},      // the last character before the surrogates
-        {"\xF4\x8F\xBF\xBF", true},  // U+10FFFF
-        {"\xC0\x80", false}, {"\xE0\x9F\xBF", false}, {"\xF0\x8F\xBF\xBF", false},  // overlong
-        {"\xED\xA0\x80", false}, {"\xED\xBF\xBF", false},  // surrogates
-        {"\xF4\x90\x80\x80", false}, {"\xF8\x88\x80\x80\x80", false}, {"\xFF", false},
-        {"a\x80", false}, {"a\xC3", false}, {"\xF0\x9F\x98", false}, {"\xE2\x82z", false},
+        {"", true},
+        {std::string("a\0b\xC3\xA9", 5), true},
+        {"a\xF0\x9F\x98\x80z", true},
+        {"\xF8\x88\x80\x80\x80", false},
+        {"caf\xC3\xA9\x80", false},
+        {"ab\xF0\x9F\x98", false},
     };
-    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(c.second, yav_validate_utf8_buffer(c.first.data(), c.first.size())) << c.first;
     }

@@ -27,11 +27,8 @@ TEST(YavWebReqQuestionPartsTest, SSLPartDefaultsAndFlagSetters) {
     EXPECT_EQ(YAV_S_NOT_AVAILABLE, ssl.getID(id));
     // Flag 0x4 alone has no value on the wire.
     ssl.setClientCertRequested(true);
-    YavTestBytes expected;
-    yav_test_put_int(&expected, 0xC);
-    yav_test_put_int(&expected, 0);
     int written = 0;
-    EXPECT_EQ(expected, yav_marshal_bytes(ssl, &written, 0));
+    EXPECT_EQ(yav_test_ints({0xC, 0}), yav_marshal_bytes(ssl, &written, 0));
     EXPECT_EQ(8, written);
 }
 
@@ -94,41 +91,11 @@ TEST(YavWebReqQuestionPartsTest, UnknownFlagBitsAndLyingLengthsAreRefused) {
         const char* name;
         YavTestBytes bytes;
     } cases[] = {
-        {"server flag 0x8",
-         [] {
-             YavTestBytes b;
-             yav_test_put_int(&b, 0x8);
-             return b;
-         }()},
-        {"ssl flag 0x10",
-         [] {
-             YavTestBytes b;
-             yav_test_put_int(&b, 0x10);
-             return b;
-         }()},
-        {"cert flag 0x8 inside ssl",
-         [] {
-             YavTestBytes b;
-             yav_test_put_int(&b, 0x2);
-             yav_test_put_int(&b, 0x8);
-             return b;
-         }()},
-        {"ssl id length past the end",
-         [] {
-             YavTestBytes b;
-             yav_test_put_int(&b, 0x1);
-             yav_test_put_int(&b, 0x7fffffff);
-             yav_test_put_int(&b, 0);
-             return b;
-         }()},
-        {"server name length 2^32-1",
-         [] {
-             YavTestBytes b;
-             yav_test_put_int(&b, 0x2);
-             yav_test_put_int(&b, -1);
-             yav_test_put_int(&b, 0);
-             return b;
-         }()},
+        {"server flag 0x8", yav_test_ints({0x8})},
+        {"ssl flag 0x10", yav_test_ints({0x10})},
+        {"cert flag 0x8 inside ssl", yav_test_ints({0x2, 0x8})},
+        {"ssl id length past the end", yav_test_ints({0x1, 0x7fffffff, 0})},
+        {"server name length 2^32-1", yav_test_ints({0x2, -1, 0})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

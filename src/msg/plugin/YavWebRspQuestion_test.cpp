@@ -89,10 +89,8 @@ TEST(YavWebRspQuestionTest, RefusesMissingShortAndOverlongElements) {
         e[index] = element;
         return e;
     };
-    YavTestBytes lying;  // buffer length 9 in a 8-byte element
-    yav_test_put_int(&lying, 9);
-    yav_test_put_int(&lying, 0);
-    YavTestBytes padded = good[3];  // the integer with 4 bytes too many
+    const YavTestBytes lying = yav_test_ints({9, 0});  // buffer length 9 in a 8-byte element
+    YavTestBytes padded = good[3];                     // the integer with 4 bytes too many
     yav_test_put_int(&padded, 0);
     const struct {
         const char* name;

@@ -323,35 +323,48 @@ TEST_F(YavWebTransAnswerTest, GetBodyOutcomes) {
 }
 
 // Outcomes of a request for a client certificate or for web-server
-// authentication, by the view's result.
-struct RequestOutcome {
-    yav_status_t result;
-    bool requested;  // flag set and retry asked for
-    yav_proxy_rsp_code_e code;
-    bool finalizes;
-};
-
-TEST_F(YavWebTransAnswerTest, ClientCertRequestOutcomes) {
-    const std::vector<RequestOutcome> cases = {
+// authentication, by the view's result: the flag is set and a retry asked
+// for, or the answer goes on with the given code.
+TEST_F(YavWebTransAnswerTest, ClientCertAndWebServerAuthenticationRequestOutcomes) {
+    struct Case {
+        yav_status_t result;
+        bool requested;
+        yav_proxy_rsp_code_e code;
+        bool finalizes;
+    };
+    const std::vector<Case> cases = {
         {0, true, yav_send_rsp_to_client, false},
         {YAV_S_NOT_AVAILABLE, true, yav_send_rsp_to_client, false},
         {YAV_S_TRANSITIONAL_RESPONSE, false, yav_send_rsp_to_client, true},
         {YAV_S_REQUIRES_CONTINUE, false, yav_continue, true},
     };
-    for (const RequestOutcome& c : cases) {
-        SCOPED_TRACE(yav_hex(c.result));
-        YavTestExchange ex(true);
-        ex.ssl->presets.set("requestClientCert", c.result);
-        ASSERT_EQ(0u, run(ex, {yav_cmd(yav_rsp_req_client_cert),
-                               yav_cmd_str(yav_rsp_set_content_type, "text/plain")}));
-        EXPECT_EQ(1, ex.log.count("ssl.requestClientCert()"));
-        EXPECT_EQ(1, ex.log.count("rsp.setContentType(text/plain)"));
-        EXPECT_EQ(c.requested, ex.ssl->isClientCertRequested());
-        EXPECT_EQ(c.requested, ex.trans.shouldRetry());
-        EXPECT_EQ(c.code, reader.getRspCode());
-        EXPECT_EQ(c.finalizes, finalized(ex));
-        EXPECT_TRUE(ex.trans.lines.empty());
+    for (bool cert : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(cert ? "cert " : "wsa ") + yav_hex(c.result));
+            YavTestExchange ex(cert);
+            if (cert) {
+                ex.ssl->presets.set("requestClientCert", c.result);
+            } else {
+                ex.request.presets.set("requestWSA", c.result);
+            }
+            ASSERT_EQ(0u, run(ex, {yav_cmd(cert ? yav_rsp_req_client_cert : yav_rsp_req_wsa),
+                                   yav_cmd_str(yav_rsp_set_content_type, "text/plain")}));
+            EXPECT_EQ(1, ex.log.count(cert ? "ssl.requestClientCert()" : "req.requestWSA()"));
+            EXPECT_EQ(1, ex.log.count("rsp.setContentType(text/plain)"));
+            if (cert) {
+                EXPECT_EQ(c.requested, ex.ssl->isClientCertRequested());
+            }
+            EXPECT_EQ(c.requested, ex.trans.shouldRetry());
+            EXPECT_EQ(c.code, reader.getRspCode());
+            EXPECT_EQ(c.finalizes, finalized(ex));
+            EXPECT_TRUE(ex.trans.lines.empty());
+        }
     }
+    YavTestExchange ex;
+    ex.request.presets.set("requestWSA", YAV_S_NO_MEMORY);
+    EXPECT_EQ(YAV_S_NO_MEMORY, run(ex, {yav_cmd(yav_rsp_req_wsa)}));
+    ASSERT_EQ(1u, ex.trans.lines.size());
+    EXPECT_TRUE(yav_logged_status(ex.trans.lines[0].second, YAV_S_REQ_WSA, YAV_S_NO_MEMORY));
 }
 
 TEST_F(YavWebTransAnswerTest, RefusedClientCertRequestFailsTheRequestAndIgnoresTheRest) {
@@ -381,30 +394,6 @@ TEST_F(YavWebTransAnswerTest, RefusedClientCertRequestFailsTheRequestAndIgnoresT
     ASSERT_EQ(1u, plain.trans.lines.size());
     EXPECT_TRUE(yav_logged_status(plain.trans.lines[0].second, YAV_S_REQ_CLIENT_CERT,
                                   YAV_S_INVALID_COMMAND));
-}
-
-TEST_F(YavWebTransAnswerTest, WebServerAuthenticationOutcomes) {
-    const std::vector<RequestOutcome> cases = {
-        {0, true, yav_send_rsp_to_client, false},
-        {YAV_S_NOT_AVAILABLE, true, yav_send_rsp_to_client, false},
-        {YAV_S_TRANSITIONAL_RESPONSE, false, yav_send_rsp_to_client, true},
-        {YAV_S_REQUIRES_CONTINUE, false, yav_continue, true},
-    };
-    for (const RequestOutcome& c : cases) {
-        SCOPED_TRACE(yav_hex(c.result));
-        YavTestExchange ex;
-        ex.request.presets.set("requestWSA", c.result);
-        ASSERT_EQ(0u, run(ex, {yav_cmd(yav_rsp_req_wsa)}));
-        EXPECT_EQ(1, ex.log.count("req.requestWSA()"));
-        EXPECT_EQ(c.requested, ex.trans.shouldRetry());
-        EXPECT_EQ(c.code, reader.getRspCode());
-        EXPECT_EQ(c.finalizes, finalized(ex));
-    }
-    YavTestExchange ex;
-    ex.request.presets.set("requestWSA", YAV_S_NO_MEMORY);
-    EXPECT_EQ(YAV_S_NO_MEMORY, run(ex, {yav_cmd(yav_rsp_req_wsa)}));
-    ASSERT_EQ(1u, ex.trans.lines.size());
-    EXPECT_TRUE(yav_logged_status(ex.trans.lines[0].second, YAV_S_REQ_WSA, YAV_S_NO_MEMORY));
 }
 
 TEST_F(YavWebTransAnswerTest, CaptureTakesHostURIAndSecurityOfTheRequest) {

@@ -162,7 +162,10 @@ TEST(YavWebTransAnswerWireTest, WriterRefusesMalformedAnswers) {
 }
 
 // Malformed answers: each is refused with a status and one log line,
-// nothing after the fault is applied and nothing is finalised.
+// nothing after the fault is applied and nothing is finalised.  (Values the
+// message primitives refuse -- lying lengths and counts, missing parts -- are
+// refused per command in YavWebTransAnswerTest.UnreadableValueIsLoggedWith
+// TheCommandsMessage and per primitive in msg/core.)
 TEST(YavWebTransAnswerWireTest, MalformedAnswersAreRefusedWithStatusAndLogLine) {
     const YavWireValue good = yav_cmd_str(yav_req_set_uri, "/ok");
     struct Case {
@@ -192,9 +195,6 @@ TEST(YavWebTransAnswerWireTest, MalformedAnswersAreRefusedWithStatusAndLogLine) 
     cases.push_back({"web log user of 4",
                      yav_answer(1, {yav_cmd_list(8, {"a", "b", "c", "d"}), good}),
                      YAV_S_INVALID_COMMAND, YAV_S_REQ_SET_WEB_LOG_USER, YAV_S_INVALID_COMMAND});
-    cases.push_back({"web log user count lies",
-                     yav_answer(1, {yav_cmd(8).u32(3).str("a").str("b"), good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_SET_WEB_LOG_USER, YAV_S_UNMARSHAL_FAILED});
     cases.push_back({"web log user unterminated",
                      yav_answer(1, {yav_cmd(8).u32(3).str("a").unterminated("bcd").str("e"), good}),
                      YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_SET_WEB_LOG_USER, YAV_S_UNMARSHAL_FAILED});
@@ -202,17 +202,12 @@ TEST(YavWebTransAnswerWireTest, MalformedAnswersAreRefusedWithStatusAndLogLine) 
                      YAV_S_INVALID_COMMAND, YAV_S_URC_VERSION_NOT_SENT, YAV_S_INVALID_COMMAND});
     cases.push_back({"version of 21", yav_answer(1, {yav_cmd_buf(38, std::string(21, 'v')), good}),
                      YAV_S_INVALID_COMMAND, YAV_S_URC_VERSION_NOT_SENT, YAV_S_INVALID_COMMAND});
-    cases.push_back({"buffer length lies", yav_answer(1, {yav_cmd(25).u32(0xFFFFFFFFu), good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_RSP_SET_BODY, YAV_S_UNMARSHAL_FAILED});
     cases.push_back({"unterminated string",
                      yav_answer(1, {yav_cmd(yav_req_set_uri).unterminated("/abcd"), good}),
                      YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_SET_URI, YAV_S_UNMARSHAL_FAILED});
     cases.push_back({"unterminated header value",
                      yav_answer(1, {yav_cmd(yav_rsp_set_header).str("A").unterminated("bc"), good}),
                      YAV_S_UNMARSHAL_FAILED, YAV_S_RSP_SET_HEADER, YAV_S_UNMARSHAL_FAILED});
-    cases.push_back({"header without value",
-                     yav_answer(1, {yav_cmd(yav_req_add_header).str("A"), good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_ADD_HEADER, YAV_S_UNMARSHAL_FAILED});
     cases.push_back({"bytes after the value",
                      yav_answer(1, {yav_cmd_int(yav_rsp_set_response_code, 200).u32(0), good}),
                      YAV_S_UNMARSHAL_FAILED, YAV_S_RSP_SET_CODE, YAV_S_UNMARSHAL_FAILED});

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,16 @@ struct YavTestRegion {
 // zero padding), the last two as YavWireValue writes them.
 inline void yav_test_put_int(YavTestBytes* b, int32_t v) {
     yav_put_u32(b, static_cast<uint32_t>(v));
+}
+// The 32-bit words given, one after another.
+inline YavTestBytes yav_test_ints(std::initializer_list<int32_t> values) {
+    YavTestBytes b(values.size() * 4);
+    unsigned char* at = b.data();
+    for (int32_t v : values) {
+        memcpy(at, &v, 4);
+        at += 4;
+    }
+    return b;
 }
 inline void yav_test_pad(YavTestBytes* b) {
     while (b->size() % 4 != 0) b->push_back(0);

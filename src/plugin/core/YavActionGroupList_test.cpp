@@ -19,6 +19,8 @@ yav_status_t parse(YavActionGroupList* list, const std::string& text) {
     return list->initialize(YavStringRef(bytes.data(), static_cast<int>(bytes.size())));
 }
 
+// Anchors of the grammar; RandomTextsAgreeWithGrammar compares the parser
+// with a model of it on random texts of the same characters.
 TEST(YavActionGroupListTest, ParsesActionSetTexts) {
     struct Case {
         std::string text;
@@ -30,24 +32,13 @@ TEST(YavActionGroupListTest, ParsesActionSetTexts) {
         {"[a]xy[b]z[a]w", 0, {{"a", "xyw"}, {"b", "z"}}},
         {"x[a", YAV_S_URC_INVALID_ACTION_SET, {}},
         {"", 0, {{"primary", ""}}},
-        {"rr", 0, {{"primary", "rr"}}},
-        {"[a]", 0, {{"a", ""}}},
         {"[a][b]", 0, {{"a", ""}, {"b", ""}}},
         {"r[primary]x", 0, {{"primary", "rx"}}},
-        {"[b]x[primary]y", 0, {{"b", "x"}, {"primary", "y"}}},
-        {"[]x", 0, {{"", "x"}}},
         {"[a[b]c", 0, {{"a[b", "c"}}},
         {"[a]x]y", 0, {{"a", "x]y"}}},
-        {"a]b", 0, {{"primary", "a]b"}}},
-        {"[A]x[a]y", 0, {{"A", "x"}, {"a", "y"}}},
-        {"[grp]abc[grp]", 0, {{"grp", "abc"}}},
         {"[\xc3\xa9]\xc3\xa0", 0, {{"\xc3\xa9", "\xc3\xa0"}}},
-        {"[a]x[", YAV_S_URC_INVALID_ACTION_SET, {}},
-        {"[", YAV_S_URC_INVALID_ACTION_SET, {}},
         {"r[a]x[b", YAV_S_URC_INVALID_ACTION_SET, {}},
         {std::string("r\0[a", 4), 0, {{"primary", "r"}}},
-        {std::string("[a]x\0[b]y", 9), 0, {{"a", "x"}}},
-        {std::string("\0", 1), 0, {{"primary", ""}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

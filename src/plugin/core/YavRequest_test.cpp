@@ -3,25 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "core/msg/yav_status.h"
 #include "plugin/core/YavCachedRequest.h"
+#include "plugin/core/yav_authz_test_aids.h"
 #include "plugin/core/yav_view_test_aids.h"
 
 namespace {
-
-// A heap allocator that refuses every block once told to.
-class RefusingAllocator : public YavAllocator {
-  public:
-    bool refuse = false;
-
-  protected:
-    void* do_allocate(size_t size) override { return refuse ? nullptr : malloc(size); }
-    void do_deallocate(void* ptr) override { free(ptr); }
-};
 
 // A server view that reports its destruction.
 class DestructionServer : public YavRecordingServer {
@@ -140,11 +130,11 @@ TEST(YavRequestTest, FullURLWithoutServerViewIsNotAvailable) {
 TEST(YavRequestTest, FullURLWithAVeryLongHostNeedsTheRequestsMemory) {
     std::string name(5000, 'h');
     for (bool refuse : {false, true}) {
-        RefusingAllocator allocator;
+        YavAuthzTestAllocator allocator;
         YavTestExchange ex(false, &allocator);
         presetPlainRequest(ex);
         ex.server->presets.set("getName", 0, name);
-        allocator.refuse = refuse;
+        if (refuse) allocator.refuseFrom = allocator.granted;
         yav_status_t status = 0;
         std::string url = fullURL(ex.request, &status);
         if (refuse) {

@@ -30,27 +30,36 @@ TEST(YavServerTest, PortStringIsTheDecimalPortAskedForOnce) {
     }
 }
 
-TEST(YavServerTest, PortOutsideTheTCPRangeIsRefusedOnEveryCall) {
-    for (int port : {0, -1, 65536, 70000, INT_MAX, INT_MIN}) {
+// A port outside the TCP range, or a failing getPort, is refused on every
+// call (nothing is cached) and leaves the text alone.
+TEST(YavServerTest, PortStringRefusesBadOrFailingPortsOnEveryCall) {
+    struct Case {
+        yav_status_t portStatus;  // 1: getPort not preset
+        int port;
+        yav_status_t expected;
+    };
+    const Case cases[] = {
+        {0, 0, YAV_S_INVALID_SYS_INPUT},
+        {0, -1, YAV_S_INVALID_SYS_INPUT},
+        {0, 65536, YAV_S_INVALID_SYS_INPUT},
+        {0, INT_MAX, YAV_S_INVALID_SYS_INPUT},
+        {0, INT_MIN, YAV_S_INVALID_SYS_INPUT},
+        {1, 0, YAV_S_NOT_SUPPORTED},
+        {YAV_S_NOT_AVAILABLE, 0, YAV_S_NOT_AVAILABLE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
         YavRecordingServer server;
-        server.presets.set("getPort", 0, "", port);
+        if (c.portStatus != 1) server.presets.set("getPort", c.portStatus, "", c.port);
         YavStringRefT<char> text("untouched");
-        EXPECT_EQ(YAV_S_INVALID_SYS_INPUT, server.getPortString(&text)) << port;
-        EXPECT_EQ(YAV_S_INVALID_SYS_INPUT, server.getPortString(&text)) << port;
+        EXPECT_EQ(c.expected, server.getPortString(&text));
+        EXPECT_EQ(c.expected, server.getPortString(&text));
         EXPECT_EQ(2, server.callLog().count("srv.getPort("));
         EXPECT_EQ("untouched", yav_test_text(text));
+        server.presets.set("getPort", 0, "", 8443);
+        EXPECT_EQ(0u, server.getPortString(&text));
+        EXPECT_EQ("8443", yav_test_text(text));
     }
-}
-
-TEST(YavServerTest, PortStringPassesOnAFailingPortAndRecovers) {
-    YavRecordingServer server;
-    YavStringRefT<char> port;
-    EXPECT_EQ(YAV_S_NOT_SUPPORTED, server.getPortString(&port));
-    server.presets.set("getPort", YAV_S_NOT_AVAILABLE);
-    EXPECT_EQ(YAV_S_NOT_AVAILABLE, server.getPortString(&port));
-    server.presets.set("getPort", 0, "", 8443);
-    EXPECT_EQ(0u, server.getPortString(&port));
-    EXPECT_EQ("8443", yav_test_text(port));
 }
 
 TEST(YavCachedServerTest, HandsOutItsIDAndOffersNothingElse) {

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "core/msg/yav_msg_table.h"
 #include "core/msg/yav_status.h"
+#include "plugin/core/yav_authz_test_aids.h"
 #include "plugin/core/yav_view_test_aids.h"
 
 namespace {
@@ -28,24 +28,6 @@ std::string formatted(uint32_t code, Args... args) {
     return line;
 }
 
-// A heap allocator that counts its live blocks and refuses on demand.
-class CountingAllocator : public YavAllocator {
-  public:
-    int live = 0;
-    bool refuse = false;
-
-  protected:
-    void* do_allocate(size_t size) override {
-        if (refuse) return nullptr;
-        ++live;
-        return malloc(size);
-    }
-    void do_deallocate(void* ptr) override {
-        --live;
-        free(ptr);
-    }
-};
-
 // The request of every redirect case: http://www.example.com:8080/dir/page.html?a=1
 void presetRequest(YavTestExchange& ex) {
     ex.request.presets.set("getSecurity", 0, "", 0);
@@ -57,38 +39,27 @@ void presetRequest(YavTestExchange& ex) {
 
 }  // namespace
 
-TEST(YavTransactionTest, LogMessageWritesTheCodesTextFormattedWithTheArguments) {
+TEST(YavTransactionTest, LogMessageWritesTheCodesTextFormattedAndCutToTheBuffer) {
     YavTestExchange ex;
+    const std::string longText(1000, 'x');
     EXPECT_EQ(0u, ex.trans.logMessage(yav_log_level_warning, YAV_S_DISPATCH_FAILED, "boom",
                                       YAV_S_NO_MEMORY));
-    ASSERT_EQ(1u, ex.trans.lines.size());
-    EXPECT_EQ(yav_log_level_warning, ex.trans.lines[0].first);
-    EXPECT_EQ(formatted(YAV_S_DISPATCH_FAILED, "boom", YAV_S_NO_MEMORY), ex.trans.lines[0].second);
-
-    // The status of writeLog comes back.
-    ex.trans.presets.set("writeLog", YAV_S_NOT_SUPPORTED);
-    EXPECT_EQ(YAV_S_NOT_SUPPORTED,
-              ex.trans.logMessage(yav_log_level_error, YAV_S_SERVER_ERROR, "x", YAV_S_NO_MEMORY));
-}
-
-TEST(YavTransactionTest, LogMessageForACodeWithoutTextWritesTheNoTextMessage) {
-    YavTestExchange ex;
+    EXPECT_EQ(0u, ex.trans.logMessage(yav_log_level_error, YAV_S_DISPATCH_FAILED, longText.c_str(),
+                                      YAV_S_NO_MEMORY));
+    // A code without text gives the no-text message, even when writeLog fails.
     uint32_t code = codeWithoutText(YAV_S_NO_MESSAGE_TEXT);
     ex.trans.presets.set("writeLog", YAV_S_NOT_SUPPORTED);
     EXPECT_EQ(0u, ex.trans.logMessage(yav_log_level_error, static_cast<int>(code), "unused"));
-    ASSERT_EQ(1u, ex.trans.lines.size());
-    EXPECT_EQ(formatted(YAV_S_NO_MESSAGE_TEXT, code), ex.trans.lines[0].second);
-}
-
-TEST(YavTransactionTest, LogMessageCutsALongMessageToTheBuffer) {
-    YavTestExchange ex;
-    std::string longText(1000, 'x');
-    EXPECT_EQ(0u, ex.trans.logMessage(yav_log_level_error, YAV_S_DISPATCH_FAILED, longText.c_str(),
-                                      YAV_S_NO_MEMORY));
-    ASSERT_EQ(1u, ex.trans.lines.size());
-    std::string expected = formatted(YAV_S_DISPATCH_FAILED, longText.c_str(), YAV_S_NO_MEMORY);
+    // Otherwise the status of writeLog comes back.
+    EXPECT_EQ(YAV_S_NOT_SUPPORTED,
+              ex.trans.logMessage(yav_log_level_error, YAV_S_SERVER_ERROR, "x", YAV_S_NO_MEMORY));
+    ASSERT_EQ(4u, ex.trans.lines.size());
+    EXPECT_EQ(yav_log_level_warning, ex.trans.lines[0].first);
+    EXPECT_EQ(formatted(YAV_S_DISPATCH_FAILED, "boom", YAV_S_NO_MEMORY), ex.trans.lines[0].second);
     // A 200-byte buffer: 199 bytes and the terminator.
-    EXPECT_EQ(expected.substr(0, 199), ex.trans.lines[0].second);
+    EXPECT_EQ(formatted(YAV_S_DISPATCH_FAILED, longText.c_str(), YAV_S_NO_MEMORY).substr(0, 199),
+              ex.trans.lines[1].second);
+    EXPECT_EQ(formatted(YAV_S_NO_MESSAGE_TEXT, code), ex.trans.lines[2].second);
 }
 
 TEST(YavTransactionTest, LogMessageWritesATextItCannotFormatAsItIs) {
@@ -129,7 +100,7 @@ TEST(YavTransactionTest, SetResultAsksTheResponseForTheDefaultResponseOnlyWhenNe
 }
 
 TEST(YavTransactionTest, MemoryComesFromTheTransactionsAllocator) {
-    CountingAllocator allocator;
+    YavAuthzTestAllocator allocator;
     YavTestExchange ex(false, &allocator);
     int before = allocator.live;
 
@@ -149,7 +120,7 @@ TEST(YavTransactionTest, MemoryComesFromTheTransactionsAllocator) {
     EXPECT_EQ(before, allocator.live);
     EXPECT_EQ(&allocator, ex.trans.allocator());
 
-    allocator.refuse = true;
+    allocator.refuseFrom = allocator.granted;
     EXPECT_EQ(nullptr, ex.trans.allocate(8));
     EXPECT_EQ(nullptr, ex.trans.duplicate("xyz", 4));
 }

@@ -135,37 +135,46 @@ class YavRecordingView {
         const YavTestPreset* p = presets.find(op);
         return p != nullptr ? p->status : fallback;
     }
-    // A getter: true when op is preset, with *status set and, on status 0,
-    // the preset text in *out.
-    template <class Ref>
-    bool presetText(const char* op, Ref* out, yav_status_t* status) const {
+    // When op is preset: true, with *status set and, on status 0, the
+    // preset's text (texts, buffers) or number (numbers, flags) in *out.
+    template <class Out>
+    bool preset(const char* op, Out* out, yav_status_t* status) const {
         const YavTestPreset* p = presets.find(op);
         if (p == nullptr) return false;
         *status = p->status;
-        if (p->status == 0 && out != nullptr) {
-            out->set(p->text.data(), static_cast<int>(p->text.size()));
-        }
+        if (p->status == 0 && out != nullptr) give(*p, out);
         return true;
     }
-    bool presetBuffer(const char* op, YavBuffer* out, yav_status_t* status) const {
-        const YavTestPreset* p = presets.find(op);
-        if (p == nullptr) return false;
-        *status = p->status;
-        if (p->status == 0 && out != nullptr) {
-            out->refer(p->text.data(), static_cast<int>(p->text.size()));
-        }
-        return true;
+    // A getter: records op, then hands out the preset if there is one, else
+    // what fallback returns (the base class's default, or notOffered).
+    template <class Out, class F>
+    yav_status_t getOr(const char* op, Out* out, F fallback) {
+        record(op);
+        yav_status_t status;
+        return preset(op, out, &status) ? status : fallback();
     }
-    template <class N>
-    bool presetNumber(const char* op, N* out, yav_status_t* status) const {
+    static yav_status_t notOffered() { return YAV_S_NOT_SUPPORTED; }
+    // A bool operation: the preset's number when there is one, else fallback.
+    template <class F>
+    bool flagOr(const char* op, F fallback) {
+        record(op);
         const YavTestPreset* p = presets.find(op);
-        if (p == nullptr) return false;
-        *status = p->status;
-        if (p->status == 0 && out != nullptr) *out = static_cast<N>(p->number);
-        return true;
+        return p != nullptr ? p->number != 0 : fallback();
     }
 
   private:
+    template <class E>
+    static void give(const YavTestPreset& p, YavStringRefT<char, E>* out) {
+        out->set(p.text.data(), static_cast<int>(p.text.size()));
+    }
+    static void give(const YavTestPreset& p, YavBuffer* out) {
+        out->refer(p.text.data(), static_cast<int>(p.text.size()));
+    }
+    template <class N>
+    static void give(const YavTestPreset& p, N* out) {
+        *out = static_cast<N>(p.number);
+    }
+
     YavTestCallLog m_ownLog;
     YavTestCallLog* m_log;
     std::string m_prefix;
@@ -202,22 +211,11 @@ class YavRecordingServer : public YavServer, public YavRecordingView {
   public:
     explicit YavRecordingServer(YavTestCallLog* log = nullptr) : YavRecordingView(log, "srv") {}
 
-    yav_status_t getVHostID(YavStringRef* id) override { return text("getVHostID", id); }
-    yav_status_t getName(YavStringRef* name) override { return text("getName", name); }
-    yav_status_t getPort(int* port) override {
-        record("getPort");
-        yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetNumber("getPort", port, &status);
-        return status;
+    yav_status_t getVHostID(YavStringRef* id) override {
+        return getOr("getVHostID", id, notOffered);
     }
-
-  private:
-    yav_status_t text(const char* op, YavStringRef* out) {
-        record(op);
-        yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetText(op, out, &status);
-        return status;
-    }
+    yav_status_t getName(YavStringRef* name) override { return getOr("getName", name, notOffered); }
+    yav_status_t getPort(int* port) override { return getOr("getPort", port, notOffered); }
 };
 
 class YavRecordingClientCert : public YavClientCert, public YavRecordingView {
@@ -228,18 +226,17 @@ class YavRecordingClientCert : public YavClientCert, public YavRecordingView {
         if (m_destroyed != nullptr) *m_destroyed = true;
     }
 
-    yav_status_t getIssuerDN(YavStringRef* dn) override { return text("getIssuerDN", dn); }
-    yav_status_t getSubjectDN(YavStringRef* dn) override { return text("getSubjectDN", dn); }
-    yav_status_t getSerialNumber(YavStringRef* s) override { return text("getSerialNumber", s); }
-
-  private:
-    yav_status_t text(const char* op, YavStringRef* out) {
-        record(op);
-        yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetText(op, out, &status);
-        return status;
+    yav_status_t getIssuerDN(YavStringRef* dn) override {
+        return getOr("getIssuerDN", dn, notOffered);
+    }
+    yav_status_t getSubjectDN(YavStringRef* dn) override {
+        return getOr("getSubjectDN", dn, notOffered);
+    }
+    yav_status_t getSerialNumber(YavStringRef* s) override {
+        return getOr("getSerialNumber", s, notOffered);
     }
 
+  private:
     bool* m_destroyed;  // set to true by the destructor when not null
 };
 
@@ -248,14 +245,11 @@ class YavRecordingSSLSession : public YavSSLSession, public YavRecordingView {
     explicit YavRecordingSSLSession(YavTestCallLog* log = nullptr) : YavRecordingView(log, "ssl") {}
 
     yav_status_t getID(YavBuffer* id) override {
-        record("getID");
-        yav_status_t status;
-        return presetBuffer("getID", id, &status) ? status : YavSSLSession::getID(id);
+        return getOr("getID", id, [&] { return YavSSLSession::getID(id); });
     }
     bool canRequestClientCert() override {
-        record("canRequestClientCert");
-        const YavTestPreset* p = presets.find("canRequestClientCert");
-        return p != nullptr ? p->number != 0 : YavSSLSession::canRequestClientCert();
+        return flagOr("canRequestClientCert",
+                      [&] { return YavSSLSession::canRequestClientCert(); });
     }
     yav_status_t requestClientCert() override {
         record("requestClientCert");
@@ -275,10 +269,10 @@ class YavRecordingSSLSession : public YavSSLSession, public YavRecordingView {
         return getHeader("getNCPHeader", name, value);                                            \
     }                                                                                             \
     yav_status_t getNextUTF8Header(YavStringRef* value) override {                                \
-        return getter("getNextUTF8Header", value);                                                \
+        return getOr("getNextUTF8Header", value, notOffered);                                     \
     }                                                                                             \
     yav_status_t getNextNCPHeader(YavNCPStringRef* value) override {                              \
-        return getter("getNextNCPHeader", value);                                                 \
+        return getOr("getNextNCPHeader", value, notOffered);                                      \
     }                                                                                             \
     yav_status_t setHeader(const YavStringRef& name, const YavStringRefT<char>& value) override { \
         record("setHeader", {yav_test_text(name), yav_test_text(value)});                         \
@@ -302,23 +296,16 @@ class YavRecordingSSLSession : public YavSSLSession, public YavRecordingView {
     }                                                                                             \
                                                                                                   \
   private:                                                                                        \
+    /* The preset, else the value of the header name, else "not there". */                        \
     template <class Ref>                                                                          \
     yav_status_t getHeader(const char* op, const YavStringRef& name, Ref* value) {                \
         record(op, {yav_test_text(name)});                                                        \
         yav_status_t status;                                                                      \
-        if (presetText(op, value, &status)) return status;                                        \
+        if (preset(op, value, &status)) return status;                                            \
         const std::string* found = headers.find(yav_test_text(name));                             \
         if (found == nullptr) return YAV_S_NOT_AVAILABLE;                                         \
         value->set(found->data(), static_cast<int>(found->size()));                               \
         return 0;                                                                                 \
-    }                                                                                             \
-    /* A getter without a default: the preset, else "not offered". */                             \
-    template <class Ref>                                                                          \
-    yav_status_t getter(const char* op, Ref* out) {                                               \
-        record(op);                                                                               \
-        yav_status_t status = YAV_S_NOT_SUPPORTED;                                                \
-        presetText(op, out, &status);                                                             \
-        return status;                                                                            \
     }                                                                                             \
                                                                                                   \
   public:
@@ -334,7 +321,7 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
                            YavNCPStringRef*, int*) override {
         record("getCookie", {yav_test_text(name)});
         yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetText("getCookie", value, &status);
+        preset("getCookie", value, &status);
         return status;
     }
     yav_status_t setCookie(const YavStringRef& name, const YavStringRefT<char>& value,
@@ -350,32 +337,32 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
         if (status == 0) headers.remove(yav_test_text(name));
         return status;
     }
-    yav_status_t getQuery(YavStringRef* query) override { return getter("getQuery", query); }
+    yav_status_t getQuery(YavStringRef* query) override {
+        return getOr("getQuery", query, notOffered);
+    }
     yav_status_t setQuery(const YavStringRef& query) override {
         return setter("setQuery", "getQuery", query);
     }
-    yav_status_t getURI(YavStringRef* uri) override { return getter("getURI", uri); }
+    yav_status_t getURI(YavStringRef* uri) override { return getOr("getURI", uri, notOffered); }
     yav_status_t setURI(const YavStringRef& uri) override {
         return setter("setURI", "getURI", uri);
     }
-    yav_status_t getClientIP(YavStringRef& ip) override { return getter("getClientIP", &ip); }
+    yav_status_t getClientIP(YavStringRef& ip) override {
+        return getOr("getClientIP", &ip, notOffered);
+    }
     yav_status_t getSecurity(int* security) override {
-        record("getSecurity");
-        yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetNumber("getSecurity", security, &status);
-        return status;
+        return getOr("getSecurity", security, notOffered);
     }
     yav_status_t setSecurity(const int security) override {
         record("setSecurity", {std::to_string(security)});
         return result("setSecurity", YavRequest::setSecurity(security));
     }
     yav_status_t getMethod(YavHTTPMethod* method) override {
-        record("getMethodCode");
-        yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetNumber("getMethodCode", method, &status);
-        return status;
+        return getOr("getMethodCode", method, notOffered);
     }
-    yav_status_t getMethod(YavStringRef* method) override { return getter("getMethod", method); }
+    yav_status_t getMethod(YavStringRef* method) override {
+        return getOr("getMethod", method, notOffered);
+    }
     yav_status_t setMethod(YavHTTPMethod method) override {
         record("setMethodCode", {std::to_string(static_cast<int>(method))});
         return result("setMethodCode", 0);
@@ -384,16 +371,13 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
         return setter("setMethod", "getMethod", method);
     }
     yav_status_t getVersion(YavStringRef* version) override {
-        return getter("getVersion", version);
+        return getOr("getVersion", version, notOffered);
     }
     yav_status_t setVersion(const YavStringRef& version) override {
         return setter("setVersion", "getVersion", version);
     }
     yav_status_t getPostData(YavBuffer* data) override {
-        record("getPostData");
-        yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetBuffer("getPostData", data, &status);
-        return status;
+        return getOr("getPostData", data, notOffered);
     }
     yav_status_t setBody(const YavBuffer& body) override {
         record("setBody", {yav_test_text(body)});
@@ -404,21 +388,13 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
         return result("retrieveBody", YavRequest::retrieveBody(size));
     }
     yav_status_t getHTTPBuffer(YavBuffer* raw) override {
-        record("getHTTPBuffer");
-        yav_status_t status = YAV_S_NOT_SUPPORTED;
-        presetBuffer("getHTTPBuffer", raw, &status);
-        return status;
+        return getOr("getHTTPBuffer", raw, notOffered);
     }
     yav_status_t getConnectionID(YavStringRef* id) override {
-        record("getConnectionID");
-        yav_status_t status;
-        return presetText("getConnectionID", id, &status) ? status
-                                                          : YavRequest::getConnectionID(id);
+        return getOr("getConnectionID", id, [&] { return YavRequest::getConnectionID(id); });
     }
     yav_status_t getWSAUser(YavStringRef* user) override {
-        record("getWSAUser");
-        yav_status_t status;
-        return presetText("getWSAUser", user, &status) ? status : YavRequest::getWSAUser(user);
+        return getOr("getWSAUser", user, [&] { return YavRequest::getWSAUser(user); });
     }
     yav_status_t setWSAUser(YavStringRef* user) override {
         record("setWSAUser", {yav_test_text(user)});
@@ -433,16 +409,11 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
         return result("setWSARequested", YavRequest::setWSARequested());
     }
     yav_status_t getWSARequested(bool& requested) override {
-        record("getWSARequested");
-        yav_status_t status;
-        return presetNumber("getWSARequested", &requested, &status)
-                   ? status
-                   : YavRequest::getWSARequested(requested);
+        return getOr("getWSARequested", &requested,
+                     [&] { return YavRequest::getWSARequested(requested); });
     }
     bool isSubRequest() override {
-        record("isSubRequest");
-        const YavTestPreset* p = presets.find("isSubRequest");
-        return p != nullptr ? p->number != 0 : YavRequest::isSubRequest();
+        return flagOr("isSubRequest", [&] { return YavRequest::isSubRequest(); });
     }
     yav_status_t setWebLogUser(const YavStringRef& a, const YavStringRef& b,
                                const YavStringRef& c) override {
@@ -472,7 +443,7 @@ class YavRecordingResponse : public YavResponse, public YavRecordingView {
                            YavNCPStringRef* maxAge, int* secure, int* version) override {
         record("getCookie", {yav_test_text(name)});
         yav_status_t status;
-        return presetText("getCookie", value, &status)
+        return preset("getCookie", value, &status)
                    ? status
                    : YavResponse::getCookie(name, value, path, domain, comment, maxAge, secure,
                                             version);
@@ -487,15 +458,10 @@ class YavRecordingResponse : public YavResponse, public YavRecordingView {
         return result("setCookie", 0);
     }
     yav_status_t getBody(YavBuffer* body) override {
-        record("getBody");
-        yav_status_t status;
-        return presetBuffer("getBody", body, &status) ? status : YavResponse::getBody(body);
+        return getOr("getBody", body, [&] { return YavResponse::getBody(body); });
     }
     yav_status_t getHTTPBuffer(YavBuffer* raw) override {
-        record("getHTTPBuffer");
-        yav_status_t status;
-        return presetBuffer("getHTTPBuffer", raw, &status) ? status
-                                                           : YavResponse::getHTTPBuffer(raw);
+        return getOr("getHTTPBuffer", raw, [&] { return YavResponse::getHTTPBuffer(raw); });
     }
     yav_status_t setBody(const YavBuffer& data) override {
         record("setBody", {yav_test_text(data)});
@@ -506,9 +472,7 @@ class YavRecordingResponse : public YavResponse, public YavRecordingView {
         return result("setBodyFromFile", 0);
     }
     yav_status_t getCode(int* code) override {
-        record("getCode");
-        yav_status_t status;
-        return presetNumber("getCode", code, &status) ? status : YavResponse::getCode(code);
+        return getOr("getCode", code, [&] { return YavResponse::getCode(code); });
     }
     yav_status_t setCode(int code) override {
         record("setCode", {std::to_string(code)});
@@ -517,20 +481,14 @@ class YavRecordingResponse : public YavResponse, public YavRecordingView {
         return status;
     }
     yav_status_t getSubCode(int* subCode) override {
-        record("getSubCode");
-        yav_status_t status;
-        return presetNumber("getSubCode", subCode, &status) ? status
-                                                            : YavResponse::getSubCode(subCode);
+        return getOr("getSubCode", subCode, [&] { return YavResponse::getSubCode(subCode); });
     }
     yav_status_t setSubCode(int subCode) override {
         record("setSubCode", {std::to_string(subCode)});
         return result("setSubCode", YavResponse::setSubCode(subCode));
     }
     yav_status_t getContentType(YavNCPStringRef* type) override {
-        record("getContentType");
-        yav_status_t status;
-        return presetText("getContentType", type, &status) ? status
-                                                           : YavResponse::getContentType(type);
+        return getOr("getContentType", type, [&] { return YavResponse::getContentType(type); });
     }
     yav_status_t setContentType(const YavStringRef& type) override {
         record("setContentType", {yav_test_text(type)});
