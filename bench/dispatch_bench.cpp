@@ -8,7 +8,10 @@
 // Printed at the end: single-thread dispatch / ping-pong, and the
 // throughput of 32 threads relative to 2 (2-thread time per dispatch over
 // 32-thread time per dispatch).  Heap allocations per warm dispatch are
-// reported as mallocs_per_op (the server's threads count too).
+// reported as mallocs_per_op (the server's threads count too).  Every
+// thread runs the same number of dispatches; slowest_share is the slowest
+// thread's throughput over the mean of all threads (1 when the workers are
+// shared evenly, near 0 when a thread starves).
 //
 // The ping-pong (bench/yav_pingpong.h) is the shared-memory benchmark's
 // too.  The partner is forked before any thread starts.  Every IPC
@@ -19,6 +22,9 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "bench/bench_support.h"
@@ -168,15 +174,47 @@ bool dispatchOne(BenchQuestion& question) {
     return ok;
 }
 
+// Each thread's time for its share of the iterations (every thread runs
+// the same number), for the slowest thread's share of the mean throughput.
+const int kMaxThreads = 32;
+std::atomic<int64_t> g_threadNanos[kMaxThreads];
+
+int64_t nowNanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void BM_Dispatch(benchmark::State& state) {
     BenchQuestion question;
+    const int me = state.thread_index();
+    const bool timed = state.threads() > 1 && me < kMaxThreads;
+    int64_t start = 0;
     for (auto _ : state) {
+        if (timed && start == 0) start = nowNanos();
         if (!dispatchOne(question)) {
             state.SkipWithError("dispatch failed");
             break;
         }
+        if (timed) g_threadNanos[me].store(nowNanos() - start);
     }
     state.SetItemsProcessed(state.iterations());
+    if (me == 0 && state.threads() > 1 && state.threads() <= kMaxThreads) {
+        // Every thread has left the loop (the benchmark's stop barrier).
+        // With equal counts a thread's throughput is 1 / its time: the
+        // slowest share is 1 / the longest time over the mean of 1 / time.
+        int64_t longest = 0;
+        double rates = 0;
+        for (int i = 0; i < state.threads(); ++i) {
+            const int64_t t = g_threadNanos[i].load();
+            if (t > 0) rates += 1.0 / static_cast<double>(t);
+            if (t > longest) longest = t;
+        }
+        if (longest > 0 && rates > 0) {
+            state.counters["slowest_share"] =
+                1.0 / static_cast<double>(longest) / (rates / state.threads());
+        }
+    }
     if (state.threads() == 1) {
         yav_bench::countHeapAllocations(state, 1000, [&] {
             for (int i = 0; i < 1000; ++i) dispatchOne(question);

@@ -283,6 +283,10 @@ void* YavWorkerServer::workerMain(void* arg) {
 }
 
 void YavWorkerServer::serve(int index) {
+    // One pass of m_lock before and one after each answer: the controls
+    // are read while the lock is held anyway, and only a restart waiting
+    // for m_busy to drain is woken (a broadcast per answer would wake the
+    // sweeper for nothing on every question).
     YavMutexLock lock(&m_lock);
     for (;;) {
         while (m_restarting && !m_stopping) pthread_cond_wait(&m_cond, &m_lock);
@@ -298,12 +302,19 @@ void YavWorkerServer::serve(int index) {
         // nothing more can come to this worker.
         if (st != 0) return;
         ++m_busy;
+        if (m_delayMs > 0) delayLocked(m_delayMs);
+        Controls controls;
+        controls.handler = m_handler;
+        controls.malformed = m_malformed;
+        controls.reset = m_resetNext;
+        controls.resetMode = m_resetMode;
+        m_resetNext = false;
         pthread_mutex_unlock(&m_lock);
-        answer(index);
+        answer(index, controls);
         pthread_mutex_lock(&m_lock);
         --m_busy;
         ++m_answered;
-        pthread_cond_broadcast(&m_cond);
+        if (m_restarting && m_busy == 0) pthread_cond_broadcast(&m_cond);
     }
 }
 
@@ -328,7 +339,7 @@ void YavWorkerServer::markReset(YavWorkerPool* pool, int index, yav_reset_mode_e
     pool->setState(index, mode == yav_reset_cleaned ? YavWorkerPool::CLEANED : YavWorkerPool::FREE);
 }
 
-void YavWorkerServer::answer(int index) {
+void YavWorkerServer::answer(int index, const Controls& controls) {
     YavWorkerPool* pool = m_pool;
     YavSharedMem* seg = pool->getWorkerShm();
     char* base = static_cast<char*>(seg->getBase());
@@ -339,21 +350,11 @@ void YavWorkerServer::answer(int index) {
         reinterpret_cast<yav_worker_buffer_header*>(base + headerOffset);
     const int resSemNum = 2 * index + 1;
 
-    YavWorkerHandler* handler;
-    yav_malformed_e malformed;
-    bool reset;
-    yav_reset_mode_e resetMode;
-    {
-        YavMutexLock lock(&m_lock);
-        if (m_delayMs > 0) delayLocked(m_delayMs);
-        handler = m_handler;
-        malformed = m_malformed;
-        reset = m_resetNext;
-        resetMode = m_resetMode;
-        m_resetNext = false;
-    }
+    YavWorkerHandler* const handler = controls.handler;
+    const yav_malformed_e malformed = controls.malformed;
+    const yav_reset_mode_e resetMode = controls.resetMode;
 
-    if (reset) {
+    if (controls.reset) {
         yav_status_t st = pool->lockPoolManager();
         if (st == 0 || st == YAV_S_IPC_ABANDONED) {
             markReset(pool, index, resetMode);

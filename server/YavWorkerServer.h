@@ -170,10 +170,18 @@ class YavWorkerServer {
 
     static void* workerMain(void* arg);
     static void* sweeperMain(void* arg);
+    // The test controls as one question sees them (read under m_lock).
+    struct Controls {
+        YavWorkerHandler* handler;
+        yav_malformed_e malformed;
+        bool reset;
+        yav_reset_mode_e resetMode;
+    };
+
     void serve(int index);
     // Answers the question in worker index's buffer.  REQUIRES: counted in
     // m_busy.
-    void answer(int index);
+    void answer(int index, const Controls& controls);
     void sweep();
     // Leaves the worker as a server reset leaves it.  REQUIRES: the pool lock.
     static void markReset(YavWorkerPool* pool, int index, yav_reset_mode_e mode);

@@ -118,10 +118,10 @@ yav_status_t YavProxyIFDispatcher::dispatch(YavProxyIFMessage& question, YavProx
     if (status != 0) {
         if (serverObjectsGone(status)) elected = elect(generation);
     } else {
-        // A late result of an earlier use of this worker must not wake
-        // this question.
-        status = buf->resetResult();
-        if (status == 0) status = sendRequest(question, *buf);
+        // sendRequest resets a late result of an earlier use of this
+        // worker as it raises the request, so that it cannot wake this
+        // question.
+        status = sendRequest(question, *buf);
         if (status == 0) status = receiveResult(answer, context, *buf);
         if (serverObjectsGone(status)) elected = elect(generation);
         // The status of giving the worker back does not change the
@@ -159,7 +159,7 @@ yav_status_t YavProxyIFDispatcher::sendRequest(YavProxyIFMessage& question,
     if (a == nullptr) return YAV_S_IPC_INVALID_WORKER_BUFFER;
     yav_status_t status = question.marshal(*a);
     if (status == 0) status = buf.writeRequest(question.getType(), *a);
-    if (status == 0) status = buf.signalRequest();
+    if (status == 0) status = buf.resetResultAndSignalRequest();
     a->deleteMe();
     return status;
 }

@@ -76,7 +76,8 @@ class YAV_EXPORT YavProxyIFDispatcher {
                           bool* shouldRetry);
     // The two halves of dispatch, on a taken worker.  sendRequest marshals
     // the question into the request region, writes the request header and
-    // wakes the worker (YAV_S_IPC_INVALID_WORKER_BUFFER when no request
+    // wakes the worker, clearing a late result of an earlier question in
+    // the same step (YAV_S_IPC_INVALID_WORKER_BUFFER when no request
     // allocator can be had).  receiveResult waits for the answer
     // (YAV_S_WORKER_RESET when the server reset the worker meanwhile),
     // looks up the factory and unmarshals the answer (released again when

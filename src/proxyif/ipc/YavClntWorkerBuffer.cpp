@@ -1,5 +1,10 @@
 #include "proxyif/ipc/YavClntWorkerBuffer.h"
 
+#include <sys/sem.h>
+
+#include <cerrno>
+#include <climits>
+
 #include "core/msg/yav_status.h"
 #include "proxyif/framework/YavProxyIFLog.h"
 #include "proxyif/ipc/YavSharedMem.h"
@@ -48,6 +53,29 @@ yav_status_t YavClntWorkerBuffer::writeRequest(int type, YavSharedMemAllocator& 
 yav_status_t YavClntWorkerBuffer::signalRequest() {
     if (m_info == nullptr) return YAV_S_IPC_INVALID_WORKER_BUFFER;
     return YavSysVSemHelper::signal(m_info->semId, static_cast<unsigned>(m_info->reqSemNum), 1);
+}
+
+yav_status_t YavClntWorkerBuffer::resetResultAndSignalRequest() {
+    if (m_info == nullptr) return YAV_S_IPC_INVALID_WORKER_BUFFER;
+    const int semId = m_info->semId;
+    const int32_t reqSemNum = m_info->reqSemNum;
+    const int32_t resSemNum = m_info->resSemNum;
+    if (reqSemNum < 0 || reqSemNum > USHRT_MAX || resSemNum < 0 || resSemNum > USHRT_MAX) {
+        return YAV_S_INVALID_PARAMETER;
+    }
+    struct sembuf ops[2];
+    ops[0].sem_num = static_cast<unsigned short>(resSemNum);
+    ops[0].sem_op = 0;
+    ops[0].sem_flg = IPC_NOWAIT;
+    ops[1].sem_num = static_cast<unsigned short>(reqSemNum);
+    ops[1].sem_op = 1;
+    ops[1].sem_flg = 0;
+    // Neither operation can sleep, so no interruption to repeat.
+    if (semop(semId, ops, 2) == 0) return 0;
+    if (errno != EAGAIN) return YavSysVSemHelper::mapError(errno);
+    yav_status_t st = resetResult();
+    if (st == 0) st = signalRequest();
+    return st;
 }
 
 yav_status_t YavClntWorkerBuffer::waitResult() {

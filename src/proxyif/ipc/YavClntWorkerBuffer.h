@@ -49,6 +49,11 @@ class YavClntWorkerBuffer : public YavWorkerBuffer {
     yav_status_t waitResult();
     // Sets the result semaphore to 0.
     yav_status_t resetResult();
+    // resetResult and signalRequest: raises the request semaphore in one
+    // semop that also checks that the result semaphore is 0; only when a
+    // late result is pending there does it reset the result and raise the
+    // request in two further calls.
+    yav_status_t resetResultAndSignalRequest();
     // The result type and a new iterator over the result region.
     // YAV_S_IPC_INVALID_WORKER_BUFFER when the header names another worker;
     // YAV_S_IPC_NO_MORE_SEGMENTS when the result start or length the server

@@ -28,6 +28,19 @@ const char* stateName(int state) {
     }
 }
 
+// The mutex held with the pool lock is held for two semops at most: a
+// waiter spins briefly before it sleeps.
+bool initLockMutex(pthread_mutex_t* mutex) {
+    pthread_mutexattr_t attr;
+    if (pthread_mutexattr_init(&attr) != 0) return false;
+#if defined(PTHREAD_ADAPTIVE_MUTEX_INITIALIZER_NP)
+    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_ADAPTIVE_NP);
+#endif
+    bool ok = pthread_mutex_init(mutex, &attr) == 0;
+    pthread_mutexattr_destroy(&attr);
+    return ok;
+}
+
 }  // namespace
 
 time_t (*YavClntWorkerPool::m_clock)() = systemClock;
@@ -36,6 +49,7 @@ YavClntWorkerPool::YavClntWorkerPool() = default;
 
 YavClntWorkerPool::~YavClntWorkerPool() {
     if (m_syncCreated) {
+        pthread_mutex_destroy(&m_lockMutex);
         pthread_cond_destroy(&m_cond);
         pthread_mutex_destroy(&m_mutex);
         m_syncCreated = false;
@@ -45,11 +59,16 @@ YavClntWorkerPool::~YavClntWorkerPool() {
 yav_status_t YavClntWorkerPool::initialize(const char* path) {
     yav_status_t st = setPath(path);
     if (st != 0) return st;
-    m_activeCount = 0;
-    m_refreshing = false;
+    m_activeCount.store(0);
+    m_refreshing.store(false);
     if (!m_syncCreated) {
         if (pthread_mutex_init(&m_mutex, nullptr) != 0) return YAV_S_THREAD_INIT;
         if (pthread_cond_init(&m_cond, nullptr) != 0) {
+            pthread_mutex_destroy(&m_mutex);
+            return YAV_S_THREAD_INIT;
+        }
+        if (!initLockMutex(&m_lockMutex)) {
+            pthread_cond_destroy(&m_cond);
             pthread_mutex_destroy(&m_mutex);
             return YAV_S_THREAD_INIT;
         }
@@ -61,6 +80,7 @@ yav_status_t YavClntWorkerPool::initialize(const char* path) {
     if (st == 0) st = initWorkerShm(false, false, nullptr);
     if (st != 0) return st;
 
+    YavMutexLock holding(&m_lockMutex);
     st = lockPoolManager();
     if (st == YAV_S_IPC_ABANDONED) {
         YAV_PROXYIF_TRACE("*** Pool lock abandoned ***\n");
@@ -90,19 +110,99 @@ yav_status_t YavClntWorkerPool::initialize(const char* path) {
     return unlockPoolManager();
 }
 
+bool YavClntWorkerPool::enter() {
+    // The count and the flag are atomics so that a question passes with no
+    // lock at all; the mutex is taken only while a refresh is pending.  A
+    // refresh sets the flag and then reads the count, a caller raises the
+    // count and then reads the flag (both sequentially consistent): either
+    // the refresh sees this caller and waits for it, or the caller sees the
+    // refresh and backs out.
+    m_activeCount.fetch_add(1);
+    if (!m_refreshing.load()) return true;
+    leave();
+    return false;
+}
+
 void YavClntWorkerPool::leave() {
-    YavMutexLock lock(&m_mutex);
-    --m_activeCount;
-    pthread_cond_broadcast(&m_cond);
+    m_activeCount.fetch_sub(1);
+    if (m_refreshing.load()) {
+        // A refresh may be waiting for the count to drain.
+        YavMutexLock lock(&m_mutex);
+        pthread_cond_broadcast(&m_cond);
+    }
+}
+
+int YavClntWorkerPool::holdLockMutex() {
+    // A thread cancelled in a wait for the pool lock would leave the mutex
+    // held for ever: no cancellation while it is held.
+    int cancelState = PTHREAD_CANCEL_ENABLE;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
+    yavthread_mutex_lock(&m_lockMutex);
+    return cancelState;
+}
+
+void YavClntWorkerPool::releaseLockMutex(int cancelState) {
+    yavthread_mutex_unlock(&m_lockMutex);
+    pthread_setcancelstate(cancelState, nullptr);
+}
+
+yav_status_t YavClntWorkerPool::takeCountAndLock(int* semIdOut, int* cancelState) {
+    bool reattached = false;
+    for (;;) {
+        const int semId = getPoolSemId();
+        YAV_PROXYIF_TRACE("Waiting on pool semaphore...\n");
+        // With more callers in this process than workers the count is most
+        // likely 0: go straight to the wait rather than first try in vain.
+        yav_status_t st = YAV_S_IPC_WOULD_BLOCK;
+        const bool tryFirst = m_activeCount.load(std::memory_order_relaxed) <= m_numWorkers;
+        if (tryFirst) {
+            *cancelState = holdLockMutex();
+            st = waitAndLockPoolSet(semId, true);
+        }
+        if (st == YAV_S_IPC_WOULD_BLOCK) {
+            // No worker is free (or another process holds the lock): wait
+            // for the count alone, without the mutex, which the threads of
+            // this process need to give their workers back.  This wait is
+            // a cancellation point.
+            if (tryFirst) releaseLockMutex(*cancelState);
+            st = waitPoolSet(semId);
+            if (st == 0) {
+                *cancelState = holdLockMutex();
+                st = lockPoolSet(semId);
+                if (st != 0 && st != YAV_S_IPC_ABANDONED) {
+                    releaseLockMutex(*cancelState);
+                    signalPoolSet(semId);
+                    return st;
+                }
+            }
+        } else if (st != 0 && st != YAV_S_IPC_ABANDONED) {
+            releaseLockMutex(*cancelState);
+        }
+        if (st == YAV_S_IPC_ABANDONED) {
+            YAV_PROXYIF_TRACE("*** Pool lock abandoned ***\n");
+            st = 0;
+        }
+        if (st == 0) {
+            *semIdOut = semId;
+            return 0;
+        }
+        // The set was removed: attach the new one (when the server is back)
+        // and wait once more.
+        if (st != YAV_S_IPC_KEY_REMOVED || reattached) return st;
+        reattached = true;
+        if (initPoolSemaphores(false, false) != 0) return st;
+    }
+}
+
+yav_status_t YavClntWorkerPool::unlockHeld(int semId, bool giveBack, int cancelState) {
+    yav_status_t st = giveBack ? unlockAndSignalPoolSet(semId) : unlockPoolSet(semId);
+    releaseLockMutex(cancelState);
+    return st;
 }
 
 yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
     *out = nullptr;
-    {
-        YavMutexLock lock(&m_mutex);
-        while (m_refreshing) pthread_cond_wait(&m_cond, &m_mutex);
-        ++m_activeCount;
-    }
+    while (!enter()) waitRefresh();
     // A failed refresh left nothing to scan: ask for another refresh before
     // taking a count (the segments change only while no thread is active).
     if (m_stateList == nullptr || m_workerShm == nullptr) {
@@ -111,29 +211,22 @@ yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
     }
     // Every count taken below is given back on every path that does not
     // hand out a worker, and on the set it was taken from: a lost count
-    // would leave the threads blocked in the wait for ever.
+    // would leave the threads blocked in the wait for ever.  The count is
+    // given back in the same semop that releases the lock.
+    // The buffer is made before the lock is taken, so that the lock is
+    // held for no allocation.
+    YavClntWorkerBuffer* buf = YavClntWorkerBuffer::create();
+    if (buf == nullptr) {
+        leave();
+        return YAV_S_NO_MEMORY;
+    }
     yav_status_t st = 0;
     int attempts = 0;
     for (;;) {
-        int semId = getPoolSemId();
-        YAV_PROXYIF_TRACE("Waiting on pool semaphore...\n");
-        st = waitPoolSet(semId);
-        if (st == YAV_S_IPC_KEY_REMOVED) {
-            if (initPoolSemaphores(false, false) != 0) break;  // the server is not back yet
-            semId = getPoolSemId();
-            YAV_PROXYIF_TRACE("Waiting on pool semaphore...\n");
-            st = waitPoolSet(semId);
-        }
+        int semId = -1;
+        int cancelState = PTHREAD_CANCEL_ENABLE;
+        st = takeCountAndLock(&semId, &cancelState);
         if (st != 0) break;
-        st = lockPoolSet(semId);
-        if (st == YAV_S_IPC_ABANDONED) {
-            YAV_PROXYIF_TRACE("*** Pool lock abandoned ***\n");
-            st = 0;
-        }
-        if (st != 0) {
-            signalPoolSet(semId);
-            break;
-        }
 
         time_t now = m_clock();
         int found = -1;
@@ -159,43 +252,38 @@ yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
             worker_info* info = &m_workerInfo[found];
             setState(found, TAKEN);
             YAV_PROXYIF_TRACE("Client %d using worker %d", static_cast<int>(m_pid), found);
-            YavClntWorkerBuffer* buf = YavClntWorkerBuffer::create();
-            st = buf == nullptr ? YAV_S_NO_MEMORY : buf->initialize(info, *m_workerShm);
+            st = buf->initialize(info, *m_workerShm);
             if (st == 0) {
                 info->inUse = 1;
                 info->cleaned = 0;
                 info->takenTime = static_cast<int32_t>(now);
                 *out = buf;
-                unlockPoolSet(semId);
+                unlockHeld(semId, false, cancelState);
                 return 0;
             }
             // Leave the worker as it was found and give its count back.
-            if (buf != nullptr) buf->deleteMe();
             setState(found, FREE);
-            signalPoolSet(semId);
-            unlockPoolSet(semId);
+            unlockHeld(semId, true, cancelState);
             break;
         }
 
         // The free count and the state list disagree: give the count back
         // and try again, pausing now and then so the holders can catch up.
-        signalPoolSet(semId);
         if (!poolMgrShmIsCurrent()) {
             // The server replaced the pool-manager segment: this state list
             // is no longer kept, and entries left TAKEN in it never become
             // free.  The pool needs a refresh, which waits for this thread.
-            unlockPoolSet(semId);
+            unlockHeld(semId, true, cancelState);
             st = YAV_S_IPC_KEY_REMOVED;
             break;
         }
+        unlockHeld(semId, true, cancelState);
         if (++attempts >= kBusyRetries) {
-            unlockPoolSet(semId);
             yavthread_sleep_np(1);
             attempts = 0;
-        } else {
-            unlockPoolSet(semId);
         }
     }
+    buf->deleteMe();
     leave();
     return st;
 }
@@ -203,6 +291,7 @@ yav_status_t YavClntWorkerPool::getFreeWorker(YavClntWorkerBuffer** out) {
 yav_status_t YavClntWorkerPool::replaceWorker(YavClntWorkerBuffer* buf) {
     // Lock, unlock and give back on one set (see getFreeWorker).
     const int semId = getPoolSemId();
+    const int cancelState = holdLockMutex();
     yav_status_t st = lockPoolSet(semId);
     if (st == YAV_S_IPC_ABANDONED) {
         YAV_PROXYIF_TRACE("*** Pool lock abandoned ***\n");
@@ -224,12 +313,12 @@ yav_status_t YavClntWorkerPool::replaceWorker(YavClntWorkerBuffer* buf) {
             info->takenTime = 0;
             info->inUse = 0;
         }
+        st = unlockHeld(semId, true, cancelState);
         buf->deleteMe();
-        unlockPoolSet(semId);
-        st = signalPoolSet(semId);
     } else {
         // Interruptions are repeated, so the lock fails only when the set
         // is gone, and the count with it.
+        releaseLockMutex(cancelState);
         buf->deleteMe();
     }
     leave();
@@ -238,8 +327,8 @@ yav_status_t YavClntWorkerPool::replaceWorker(YavClntWorkerBuffer* buf) {
 
 bool YavClntWorkerPool::refresher() {
     YavMutexLock lock(&m_mutex);
-    if (m_refreshing) return false;
-    m_refreshing = true;
+    if (m_refreshing.load()) return false;
+    m_refreshing.store(true);
     pthread_cond_broadcast(&m_cond);
     return true;
 }
@@ -249,21 +338,21 @@ yav_status_t YavClntWorkerPool::refresh() {
     if (st == 0) st = initWorkerSemaphores(false, true);
     {
         YavMutexLock lock(&m_mutex);
-        while (m_activeCount > 0) pthread_cond_wait(&m_cond, &m_mutex);
+        while (m_activeCount.load() > 0) pthread_cond_wait(&m_cond, &m_mutex);
     }
     if (st == 0) {
         st = initPoolMgrShm(false, true, nullptr);
         if (st == 0) st = initWorkerShm(false, true, nullptr);
     }
     YavMutexLock lock(&m_mutex);
-    m_refreshing = false;
+    m_refreshing.store(false);
     pthread_cond_broadcast(&m_cond);
     return st;
 }
 
 void YavClntWorkerPool::waitRefresh() {
     YavMutexLock lock(&m_mutex);
-    while (m_refreshing) pthread_cond_wait(&m_cond, &m_mutex);
+    while (m_refreshing.load()) pthread_cond_wait(&m_cond, &m_mutex);
 }
 
 yav_status_t YavClntWorkerPool::shutdown() {
@@ -272,6 +361,7 @@ yav_status_t YavClntWorkerPool::shutdown() {
     releaseShm(&m_poolMgrShm, YAV_S_POOL_MGR_SHM_DETACH);
     clearLayout();
     if (m_syncCreated) {
+        pthread_mutex_destroy(&m_lockMutex);
         pthread_cond_destroy(&m_cond);
         pthread_mutex_destroy(&m_mutex);
         m_syncCreated = false;
@@ -279,14 +369,6 @@ yav_status_t YavClntWorkerPool::shutdown() {
     return 0;
 }
 
-int YavClntWorkerPool::activeCount() {
-    if (!m_syncCreated) return 0;
-    YavMutexLock lock(&m_mutex);
-    return m_activeCount;
-}
+int YavClntWorkerPool::activeCount() { return m_activeCount.load(); }
 
-bool YavClntWorkerPool::isRefreshing() {
-    if (!m_syncCreated) return false;
-    YavMutexLock lock(&m_mutex);
-    return m_refreshing;
-}
+bool YavClntWorkerPool::isRefreshing() { return m_refreshing.load(); }

@@ -8,15 +8,21 @@
 // Threads: every request thread of the process calls getFreeWorker and
 // replaceWorker concurrently; refresher/refresh/waitRefresh coordinate a
 // re-attachment (one elected thread refreshes, the others wait).
-// initialize and shutdown need exclusive access.  m_mutex guards
-// m_activeCount and m_refreshing; m_cond is broadcast whenever either
-// changes.  Across processes the pool lock semaphore guards the state list
-// and the worker_info records.  Not copyable.
+// initialize and shutdown need exclusive access.  m_activeCount and
+// m_refreshing are atomics (a question takes no process-local lock);
+// m_mutex and m_cond serve only the refresh: m_refreshing is set and
+// cleared under m_mutex, m_cond is broadcast when it changes and, while it
+// is set, whenever a caller leaves.  Across processes the pool lock
+// semaphore guards the state list and the worker_info records; within the
+// process m_lockMutex is held for as long as a thread holds that
+// semaphore, so the threads of one process meet on a process-local mutex
+// and the semaphore is contended only between processes.  Not copyable.
 #ifndef YAV_PROXYIF_IPC_YAVCLNTWORKERPOOL_H
 #define YAV_PROXYIF_IPC_YAVCLNTWORKERPOOL_H
 
 #include <pthread.h>
 
+#include <atomic>
 #include <ctime>
 
 #include "core/sundry/yav_base.h"
@@ -67,13 +73,31 @@ class YavClntWorkerPool : public YavWorkerPool {
     bool isRefreshing();
 
   private:
+    // Counts the caller as active; false (and not counted) while a refresh
+    // is pending.
+    bool enter();
     void leave();
+    // Takes m_lockMutex with the thread's cancellation disabled (a thread
+    // cancelled in the lock wait would keep the mutex); returns the
+    // previous cancellation state for releaseLockMutex.
+    int holdLockMutex();
+    void releaseLockMutex(int cancelState);
+    // Takes one count of the free-worker semaphore and the pool lock, both
+    // on the set *semId (and m_lockMutex, *cancelState as holdLockMutex);
+    // on failure holds none of them.  Re-attaches the pool semaphores once
+    // when the set was removed.  YAV_S_IPC_ABANDONED counts as success
+    // (traced).
+    yav_status_t takeCountAndLock(int* semId, int* cancelState);
+    // Releases what takeCountAndLock or lockPoolSet took: the pool lock
+    // (giving a count back with it when giveBack) and m_lockMutex.
+    yav_status_t unlockHeld(int semId, bool giveBack, int cancelState);
 
-    int m_activeCount = 0;
-    bool m_refreshing = false;
+    std::atomic<int> m_activeCount{0};
+    std::atomic<bool> m_refreshing{false};
     bool m_syncCreated = false;
     pthread_mutex_t m_mutex;
     pthread_cond_t m_cond;
+    pthread_mutex_t m_lockMutex;
 };
 
 #endif  // YAV_PROXYIF_IPC_YAVCLNTWORKERPOOL_H

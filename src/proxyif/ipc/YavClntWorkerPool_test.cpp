@@ -1,6 +1,7 @@
 #include "proxyif/ipc/YavClntWorkerPool.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/sem.h>
 #include <sys/wait.h>
@@ -16,6 +17,8 @@
 #include "core/msg/yav_status.h"
 #include "proxyif/ipc/YavClntWorkerBuffer.h"
 #include "proxyif/ipc/YavSharedMem.h"
+#include "proxyif/ipc/YavSharedMemAllocator.h"
+#include "proxyif/ipc/YavSysVSemHelper.h"
 #include "proxyif/ipc/yav_ipc_test_aids.h"
 #include "proxyif/ipc/yav_pool_test_aids.h"
 #include "server/YavWorkerServer.h"
@@ -305,6 +308,41 @@ TEST_F(ClntWorkerPoolTest, AWorkerResetDuringAQuestionIsRecognisedAndGivenBack) 
     std::vector<std::string> answer;
     EXPECT_EQ(0u, yav_pool_round_trip(m_pool, 1, {"again"}, &type, &answer));
     EXPECT_EQ(std::vector<std::string>{"again"}, answer);
+}
+
+TEST_F(ClntWorkerPoolTest, RaisingTheRequestClearsALateResultFirst) {
+    startAndAttach(1);
+    const int kLate[] = {0, 1, 3};  // results pending before the question
+    for (int late : kLate) {
+        SCOPED_TRACE(late);
+        YavClntWorkerBuffer* buf = nullptr;
+        ASSERT_EQ(0u, m_pool.getFreeWorker(&buf));
+        const int semId = buf->getInfo()->semId;
+        const unsigned resSem = static_cast<unsigned>(buf->getInfo()->resSemNum);
+        ASSERT_EQ(0u, YavSysVSemHelper::setValue(semId, resSem, static_cast<unsigned>(late)));
+        const unsigned answeredBefore = m_server.getAnswered();
+        YavSharedMemAllocator* a = buf->getRequestAllocator();
+        ASSERT_NE(nullptr, a);
+        void* data = nullptr;
+        ASSERT_EQ(0u, a->allocate(5, &data));
+        memcpy(data, "hello", 5);
+        ASSERT_EQ(0u, buf->writeRequest(1, *a));
+        a->deleteMe();
+        ASSERT_EQ(0u, buf->resetResultAndSignalRequest());
+        ASSERT_EQ(0u, buf->waitResult());
+        // Once the server has answered, its one raise was the one awaited:
+        // nothing is left over for the next question.
+        while (m_server.getAnswered() == answeredBefore) sched_yield();
+        int pending = -1;
+        ASSERT_EQ(0u, YavSysVSemHelper::getValue(semId, resSem, &pending));
+        EXPECT_EQ(0, pending);
+        int type = -1;
+        std::vector<std::string> answer;
+        ASSERT_EQ(0u, yav_pool_read(buf, &type, &answer));
+        EXPECT_EQ(std::vector<std::string>{"hello"}, answer);
+        ASSERT_EQ(0u, m_pool.replaceWorker(buf));
+    }
+    EXPECT_EQ(1, freeCount());
 }
 
 TEST_F(ClntWorkerPoolTest, AWorkerResetToCleanedStaysCleanedUntilTheServerFreesIt) {

@@ -4,6 +4,8 @@
 #include <limits.h>
 #include <pthread.h>
 
+#include <atomic>
+
 #include "core/msg/yav_status.h"
 
 namespace {
@@ -13,7 +15,14 @@ union yav_semun {
     int val;
     struct semid_ds* buf;
     unsigned short* array;
+    struct seminfo* info;
 };
+
+// The value the kernel's SEMVMX has on every System V implementation that
+// does not report it.
+const int kDefaultMaxValue = 32767;
+
+std::atomic<int> g_maxValue{0};
 
 }  // namespace
 
@@ -21,6 +30,10 @@ const struct sembuf YavSysVSemHelper::LOCK_OP[2] = {{0, 0, 0}, {0, 1, SEM_UNDO}}
 const struct sembuf YavSysVSemHelper::UNLOCK_OP[1] = {{0, -1, SEM_UNDO}};
 const struct sembuf YavSysVSemHelper::WAIT_OP[1] = {{1, -1, SEM_UNDO}};
 const struct sembuf YavSysVSemHelper::SIGNAL_OP[1] = {{1, 1, SEM_UNDO}};
+const struct sembuf YavSysVSemHelper::WAIT_LOCK_OP[3] = {
+    {1, -1, SEM_UNDO}, {0, 0, 0}, {0, 1, SEM_UNDO}};
+const struct sembuf YavSysVSemHelper::TRY_WAIT_LOCK_OP[3] = {
+    {1, -1, SEM_UNDO | IPC_NOWAIT}, {0, 0, IPC_NOWAIT}, {0, 1, SEM_UNDO}};
 
 yav_status_t YavSysVSemHelper::mapError(int err) {
     switch (err) {
@@ -101,4 +114,44 @@ yav_status_t YavSysVSemHelper::getValue(int semId, unsigned semNum, int* value) 
     if (v == -1) return mapError(errno);
     *value = v;
     return 0;
+}
+
+int YavSysVSemHelper::maxValue() {
+    int value = g_maxValue.load(std::memory_order_relaxed);
+    if (value > 0) return value;
+    value = kDefaultMaxValue;
+#if defined(IPC_INFO)
+    struct seminfo info;
+    yav_semun arg;
+    arg.info = &info;
+    if (semctl(0, 0, IPC_INFO, arg) != -1 && info.semvmx > 0) value = info.semvmx;
+#endif
+    g_maxValue.store(value, std::memory_order_relaxed);
+    return value;
+}
+
+yav_status_t YavSysVSemHelper::opsAndRaiseBounded(int semId, const struct sembuf* ops, unsigned n,
+                                                  unsigned semNum, bool undo, int max,
+                                                  bool* atMax) {
+    if (atMax != nullptr) *atMax = false;
+    const int headroom = maxValue() - max;
+    if (n > 4 || max <= 0 || headroom <= 0 || headroom > SHRT_MAX || semNum > USHRT_MAX) {
+        return YAV_S_INVALID_PARAMETER;
+    }
+    struct sembuf all[7];
+    for (unsigned i = 0; i < n; ++i) all[i] = ops[i];
+    const unsigned short num = static_cast<unsigned short>(semNum);
+    const short room = static_cast<short>(headroom);
+    all[n] = {num, 1, static_cast<short>(undo ? SEM_UNDO : 0)};
+    all[n + 1] = {num, room, 0};
+    all[n + 2] = {num, static_cast<short>(-room), 0};
+    for (;;) {
+        if (semop(semId, all, n + 3) == 0) return 0;
+        if (errno == ERANGE) {
+            if (atMax != nullptr) *atMax = true;
+            return 0;
+        }
+        if (errno != EINTR) return mapError(errno);
+        pthread_testcancel();
+    }
 }

@@ -28,6 +28,12 @@ class YAV_EXPORT YavSysVSemHelper {
     static constexpr unsigned UNLOCK_OP_COUNT = 1;
     static constexpr unsigned WAIT_OP_COUNT = 1;
     static constexpr unsigned SIGNAL_OP_COUNT = 1;
+    // WAIT_OP and LOCK_OP as one operation: blocks until a worker is free
+    // and the lock is clear, then takes both at once.
+    static const struct sembuf WAIT_LOCK_OP[3];
+    // The same, failing with EAGAIN instead of blocking.
+    static const struct sembuf TRY_WAIT_LOCK_OP[3];
+    static constexpr unsigned WAIT_LOCK_OP_COUNT = 3;
 
     // The status of a System V errno (ENOENT -> YAV_S_IPC_NO_SEGMENT, EIDRM
     // -> YAV_S_IPC_KEY_REMOVED, EINVAL -> YAV_S_IPC_INVALID_ID, ...; any
@@ -50,6 +56,23 @@ class YAV_EXPORT YavSysVSemHelper {
     static yav_status_t setValue(int semId, unsigned semNum, unsigned value);
     // GETVAL into *value.  REQUIRES: value is not null.
     static yav_status_t getValue(int semId, unsigned semNum, int* value);
+
+    // The largest value a semaphore can hold (the kernel's SEMVMX).
+    static int maxValue();
+    // One semop of the n operations in ops followed by a raise of semNum by
+    // one (with SEM_UNDO when undo), all applied together or none, and only
+    // if semNum does not end above max.  The bound is checked by the kernel
+    // in the same operation: the raise is followed by a raise and a fall of
+    // maxValue() - max, and the first of these fails with ERANGE when the
+    // value would pass the kernel's limit, that is when semNum would pass
+    // max.  *atMax (may be null) tells that nothing was applied because
+    // semNum already held max; the status is then 0 (the undo adjustment's
+    // own ERANGE, which takes a process some 32767 more raises than takes
+    // with SEM_UNDO, reads the same).  The operations are
+    // repeated when a signal interrupts them; other failures are mapped.
+    // REQUIRES: n <= 4, 0 < max < maxValue(), and ops never raise semNum.
+    static yav_status_t opsAndRaiseBounded(int semId, const struct sembuf* ops, unsigned n,
+                                           unsigned semNum, bool undo, int max, bool* atMax);
 };
 
 #endif  // YAV_PROXYIF_IPC_YAVSYSVSEMHELPER_H

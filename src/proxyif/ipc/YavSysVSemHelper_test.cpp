@@ -66,6 +66,53 @@ TEST(YavSysVSemHelperMapTest, MinusOneIdsNeedNoSystemCall) {
     EXPECT_EQ(YAV_S_IPC_INVALID_ID, YavSysVSemHelper::wait(-1, 0, 1));
 }
 
+TEST_F(YavSysVSemHelperTest, TheMaximumValueIsTheKernelsLimit) {
+    const int max = YavSysVSemHelper::maxValue();
+    ASSERT_GT(max, 0);
+    EXPECT_EQ(0u, YavSysVSemHelper::setValue(m_set, 1, static_cast<unsigned>(max)));
+    EXPECT_EQ(max, value(1));
+    EXPECT_NE(0u, YavSysVSemHelper::signal(m_set, 1, 1)) << "ERANGE past the limit";
+    EXPECT_EQ(max, value(1));
+}
+
+TEST_F(YavSysVSemHelperTest, ABoundedRaiseAppliesItsOperationsOnlyBelowTheBound) {
+    const struct sembuf kRelease[1] = {{0, -1, 0}};
+    struct Case {
+        int lock, count;            // before
+        unsigned n;                 // 0: the raise alone, 1: with kRelease
+        int max;                    // the bound
+        int lockAfter, countAfter;  // after
+        bool atMax;
+    } cases[] = {
+        {1, 0, 1, 2, 0, 1, false}, {1, 1, 1, 2, 0, 2, false}, {1, 2, 1, 2, 1, 2, true},
+        {0, 4, 0, 5, 0, 5, false}, {0, 5, 0, 5, 0, 5, true},  {0, 9, 0, 5, 0, 9, true},
+        {1, 0, 1, 1, 0, 1, false}, {1, 1, 1, 1, 1, 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.lock << "/" << c.count << " n=" << c.n << " max=" << c.max);
+        ASSERT_EQ(0u, YavSysVSemHelper::setValue(m_set, 0, static_cast<unsigned>(c.lock)));
+        ASSERT_EQ(0u, YavSysVSemHelper::setValue(m_set, 1, static_cast<unsigned>(c.count)));
+        bool atMax = !c.atMax;
+        EXPECT_EQ(
+            0u, YavSysVSemHelper::opsAndRaiseBounded(m_set, kRelease, c.n, 1, true, c.max, &atMax));
+        EXPECT_EQ(c.atMax, atMax);
+        EXPECT_EQ(c.lockAfter, value(0));
+        EXPECT_EQ(c.countAfter, value(1));
+    }
+    const int limit = YavSysVSemHelper::maxValue();
+    EXPECT_EQ(YAV_S_INVALID_PARAMETER,
+              YavSysVSemHelper::opsAndRaiseBounded(m_set, nullptr, 0, 1, true, limit, nullptr));
+    EXPECT_EQ(YAV_S_INVALID_PARAMETER,
+              YavSysVSemHelper::opsAndRaiseBounded(m_set, nullptr, 0, 1, true, 0, nullptr));
+    EXPECT_EQ(YAV_S_INVALID_PARAMETER,
+              YavSysVSemHelper::opsAndRaiseBounded(m_set, kRelease, 5, 1, true, 2, nullptr));
+    ASSERT_EQ(0, semctl(m_set, 0, IPC_RMID));
+    EXPECT_EQ(YAV_S_IPC_INVALID_ID,
+              YavSysVSemHelper::opsAndRaiseBounded(m_set, nullptr, 0, 1, true, 2, nullptr));
+    m_set = -1;
+}
+
 TEST_F(YavSysVSemHelperTest, SignalWaitAndSetValueMoveTheCount) {
     EXPECT_EQ(0u, YavSysVSemHelper::setValue(m_set, 1, 7));
     EXPECT_EQ(7, value(1));

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <new>
 
 #include "core/msg/kr_msg.h"
@@ -244,16 +245,28 @@ yav_status_t YavWorkerPool::lockPoolSet(int semId) {
     yav_status_t st =
         semOpsUninterrupted(semId, YavSysVSemHelper::LOCK_OP, YavSysVSemHelper::LOCK_OP_COUNT);
     if (st != 0) return st;
+    return noteLockTaken();
+}
+
+yav_status_t YavWorkerPool::waitAndLockPoolSet(int semId, bool noWait) {
+    yav_status_t st = semOpsUninterrupted(
+        semId, noWait ? YavSysVSemHelper::TRY_WAIT_LOCK_OP : YavSysVSemHelper::WAIT_LOCK_OP,
+        YavSysVSemHelper::WAIT_LOCK_OP_COUNT);
+    if (st != 0) return st;
+    return noteLockTaken();
+}
+
+yav_status_t YavWorkerPool::noteLockTaken() {
     yav_pool_lock_acquired();
-    if (m_header != nullptr) {
-        if (m_header->lockHeld == 0) {
-            m_header->lockHeld = 1;
-        } else {
-            st = YAV_S_IPC_ABANDONED;
-        }
-        m_header->lockPid = static_cast<int32_t>(m_pid);
-        m_header->lockThread = static_cast<int32_t>(pthread_self());
+    if (m_header == nullptr) return 0;
+    yav_status_t st = 0;
+    if (m_header->lockHeld == 0) {
+        m_header->lockHeld = 1;
+    } else {
+        st = YAV_S_IPC_ABANDONED;
     }
+    m_header->lockPid = static_cast<int32_t>(m_pid);
+    m_header->lockThread = static_cast<int32_t>(pthread_self());
     return st;
 }
 
@@ -264,11 +277,38 @@ yav_status_t YavWorkerPool::unlockPoolSet(int semId) {
                                       YavSysVSemHelper::UNLOCK_OP_COUNT);
 }
 
+yav_status_t YavWorkerPool::unlockAndSignalPoolSet(int semId) {
+    if (m_header != nullptr) m_header->lockHeld = 0;
+    yav_pool_lock_releasing();
+    return opsAndSignal(semId, YavSysVSemHelper::UNLOCK_OP, YavSysVSemHelper::UNLOCK_OP_COUNT);
+}
+
 yav_status_t YavWorkerPool::waitPoolSet(int semId) {
     return semOpsUninterrupted(semId, YavSysVSemHelper::WAIT_OP, YavSysVSemHelper::WAIT_OP_COUNT);
 }
 
-yav_status_t YavWorkerPool::signalPoolSet(int semId) {
+yav_status_t YavWorkerPool::signalPoolSet(int semId) { return opsAndSignal(semId, nullptr, 0); }
+
+yav_status_t YavWorkerPool::opsAndSignal(int semId, const struct sembuf* ops, unsigned n) {
+    if (semId == -1) return 0;
+    // The kernel checks the bound in the same semop when the count's
+    // headroom below its limit can express it: no GETVAL, and no window in
+    // which another raise could pass N.
+    const int headroom = YavSysVSemHelper::maxValue() - m_numWorkers;
+    if (m_numWorkers > 0 && headroom > 0 && headroom <= SHRT_MAX) {
+        bool atMax = false;
+        yav_status_t st = YavSysVSemHelper::opsAndRaiseBounded(
+            semId, ops, n, static_cast<unsigned>(m_semNum), true, m_numWorkers, &atMax);
+        // Nothing was applied: the other operations still are due.
+        if (st == 0 && atMax && n > 0) st = YavSysVSemHelper::doSemOps(semId, ops, n);
+        // A count that cannot be raised alone is left as it is, as when it
+        // cannot be read below.
+        return n == 0 ? 0 : st;
+    }
+    // Otherwise read the count first (another raise may still slip in
+    // between; only a count that was taken is given back this way).
+    yav_status_t st = n == 0 ? 0 : YavSysVSemHelper::doSemOps(semId, ops, n);
+    if (st != 0) return st;
     int value = 0;
     if (YavSysVSemHelper::getValue(semId, static_cast<unsigned>(m_semNum), &value) != 0) return 0;
     if (value >= m_numWorkers) return 0;

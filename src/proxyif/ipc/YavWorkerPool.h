@@ -161,7 +161,8 @@ class YavWorkerPool {
     yav_status_t unlockPoolManager();
     // Blocks until a worker is free and takes one from the free count.
     yav_status_t waitPoolSemaphore(int unused = 0);
-    // Gives one back to the free count, which never exceeds N.
+    // Gives one back to the free count, which never exceeds N (nothing is
+    // done, and 0 returned, when it is at N or cannot be raised).
     yav_status_t signalPoolSemaphore();
     // The same four operations on the set semId.  A thread that waited or
     // locked on one set gives back or unlocks on that same set, even when
@@ -172,6 +173,14 @@ class YavWorkerPool {
     yav_status_t unlockPoolSet(int semId);
     yav_status_t waitPoolSet(int semId);
     yav_status_t signalPoolSet(int semId);
+    // waitPoolSet and lockPoolSet in one semop: blocks until a worker is
+    // free and the lock is clear and takes both, or takes neither (on
+    // failure nothing is held).  YAV_S_IPC_ABANDONED as for lockPoolSet.
+    // noWait: YAV_S_IPC_WOULD_BLOCK instead of blocking.
+    yav_status_t waitAndLockPoolSet(int semId, bool noWait = false);
+    // unlockPoolSet and signalPoolSet in one semop (the count still never
+    // exceeds N: when it is at N only the lock is released).
+    yav_status_t unlockAndSignalPoolSet(int semId);
     // True while the attached pool-manager segment is the one the path
     // names now (false after the server removed or replaced it).
     bool poolMgrShmIsCurrent() const;
@@ -215,6 +224,11 @@ class YavWorkerPool {
     static void releaseShm(YavSharedMem** seg, yav_status_t detachCode);
     void clearLayout();
     static yav_status_t semOpsUninterrupted(int semId, const struct sembuf* ops, unsigned n);
+    // Records the holder in the header after the lock was taken.
+    yav_status_t noteLockTaken();
+    // The given operations and a raise of the free count in one semop,
+    // skipping the raise when the count is at N.
+    yav_status_t opsAndSignal(int semId, const struct sembuf* ops, unsigned n);
     yav_status_t destroyShm(YavSharedMem** seg, char projId);
 
     YavSharedMem* m_poolMgrShm = nullptr;

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "core/msg/yav_status.h"
 #include "core/svc/kr_svc.h"
 #include "proxyif/ipc/YavSharedMem.h"
+#include "proxyif/ipc/YavSysVSemHelper.h"
 #include "proxyif/ipc/YavSysVSharedMem.h"
 #include "proxyif/ipc/yav_ipc_test_aids.h"
 #include "proxyif/ipc/yav_pool_test_aids.h"
@@ -150,6 +152,57 @@ TEST_F(WorkerPoolTest, TheLockRecordsItsHolderAndReportsAnAbandonedOne) {
     EXPECT_EQ(0u, pool.lockPoolManager());
     ASSERT_EQ(0u, pool.unlockPoolManager());
     YavWorkerPool::cleanupPool(m_key.path());
+}
+
+TEST_F(WorkerPoolTest, TheCombinedOperationsTakeAndGiveBackBothOrNothing) {
+    YavWorkerPool pool;
+    create(pool, 2, 64);
+    yav_pool_header* header = pool.getHeader();
+    const int id = pool.getPoolSemId();
+    auto values = [&]() {
+        int lock = -1;
+        int count = -1;
+        EXPECT_EQ(0u, YavSysVSemHelper::getValue(id, 0, &lock));
+        EXPECT_EQ(0u, YavSysVSemHelper::getValue(id, 1, &count));
+        return std::make_pair(lock, count);
+    };
+    using Values = std::pair<int, int>;  // lock, free count
+
+    ASSERT_EQ(0u, pool.waitAndLockPoolSet(id, true));
+    EXPECT_EQ(Values(1, 1), values());
+    EXPECT_EQ(1, header->lockHeld);
+    // The lock is held: a second take gets neither the lock nor a count.
+    EXPECT_EQ(YAV_S_IPC_WOULD_BLOCK, pool.waitAndLockPoolSet(id, true));
+    EXPECT_EQ(Values(1, 1), values());
+    ASSERT_EQ(0u, pool.unlockAndSignalPoolSet(id));
+    EXPECT_EQ(Values(0, 2), values());
+    EXPECT_EQ(0, header->lockHeld);
+
+    // At N the give-back still releases the lock but leaves the count.
+    ASSERT_EQ(0u, pool.lockPoolSet(id));
+    ASSERT_EQ(0u, pool.unlockAndSignalPoolSet(id));
+    EXPECT_EQ(Values(0, 2), values());
+    EXPECT_EQ(0u, pool.signalPoolSet(id));
+    EXPECT_EQ(Values(0, 2), values());
+
+    // No free worker: nothing is taken, the lock stays clear.
+    ASSERT_EQ(0u, YavSysVSemHelper::setValue(id, 1, 0));
+    EXPECT_EQ(YAV_S_IPC_WOULD_BLOCK, pool.waitAndLockPoolSet(id, true));
+    EXPECT_EQ(Values(0, 0), values());
+    EXPECT_EQ(0u, pool.signalPoolSet(id));
+    EXPECT_EQ(Values(0, 1), values());
+
+    // A holder that died inside: both are taken and the lock is reported
+    // abandoned.
+    header->lockHeld = 1;
+    EXPECT_EQ(YAV_S_IPC_ABANDONED, pool.waitAndLockPoolSet(id, false));
+    EXPECT_EQ(Values(1, 0), values());
+    ASSERT_EQ(0u, pool.unlockAndSignalPoolSet(id));
+    EXPECT_EQ(Values(0, 1), values());
+    YavWorkerPool::cleanupPool(m_key.path());
+    EXPECT_EQ(YAV_S_IPC_INVALID_ID, pool.waitAndLockPoolSet(id, true));
+    EXPECT_EQ(YAV_S_IPC_INVALID_ID, pool.unlockAndSignalPoolSet(id));
+    EXPECT_EQ(0u, pool.signalPoolSet(id)) << "a count that cannot be raised is left alone";
 }
 
 TEST_F(WorkerPoolTest, AttachingSideOnlyForgetsTheOldSetOnRefresh) {
