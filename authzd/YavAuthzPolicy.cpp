@@ -169,6 +169,7 @@ class YavAuthzPolicy::Loader {
             }
             m_policy->acls.emplace_back();
             m_policy->acls.back().object = object;
+            m_policy->m_aclIndex.emplace(object, m_policy->acls.size() - 1);
             m_kind = kAcl;
         } else if (stanza == "users") {
             m_kind = kUsers;
@@ -214,6 +215,8 @@ class YavAuthzPolicy::Loader {
                 e.object = name;
                 e.actions = value;
                 m_policy->open.push_back(e);
+                m_policy->m_openIndex.emplace(openKey(e.branch, e.object),
+                                              m_policy->open.size() - 1);
                 return 0;
             }
             case kAcl: {
@@ -465,10 +468,8 @@ const YavAuthzVHost* YavAuthzPolicy::findVHost(const std::string& id) const {
 }
 
 const YavAuthzAcl* YavAuthzPolicy::findAcl(const std::string& object) const {
-    for (const auto& a : acls) {
-        if (a.object == object) return &a;
-    }
-    return nullptr;
+    auto it = m_aclIndex.find(object);
+    return it == m_aclIndex.end() ? nullptr : &acls[it->second];
 }
 
 const YavAuthzUser* YavAuthzPolicy::findUser(const std::string& name) const {
@@ -478,12 +479,18 @@ const YavAuthzUser* YavAuthzPolicy::findUser(const std::string& name) const {
     return nullptr;
 }
 
+std::string YavAuthzPolicy::openKey(const std::string& branch, const std::string& object) {
+    std::string key;
+    key.reserve(branch.size() + 1 + object.size());
+    key.append(branch).push_back('\0');
+    key.append(object);
+    return key;
+}
+
 const YavAuthzOpenEntry* YavAuthzPolicy::findOpen(const std::string& branch,
                                                   const std::string& object) const {
-    for (const auto& o : open) {
-        if (o.branch == branch && o.object == object) return &o;
-    }
-    return nullptr;
+    auto it = m_openIndex.find(openKey(branch, object));
+    return it == m_openIndex.end() ? nullptr : &open[it->second];
 }
 
 bool YavAuthzPolicy::isMember(const std::string& group, const std::string& user) const {

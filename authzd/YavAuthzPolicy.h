@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/sundry/yav_base.h"
@@ -116,6 +117,15 @@ class YavAuthzPolicy {
   private:
     class Loader;
     void buildConfigData();
+    // The key of an open entry in m_openIndex: branch, a zero byte, object.
+    static std::string openKey(const std::string& branch, const std::string& object);
+
+    // Where each open entry and access list is in its vector, so that a
+    // question walking up a path costs one hash probe per level however
+    // long the policy is.  A name listed twice keeps its first position
+    // (the first entry is the one that counts).
+    std::unordered_map<std::string, size_t> m_openIndex;
+    std::unordered_map<std::string, size_t> m_aclIndex;
 
     YavConfigAnswerData m_config;
     std::vector<YavConfigNameInt> m_postURIs;

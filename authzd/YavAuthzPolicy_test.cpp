@@ -51,6 +51,30 @@ TEST(YavAuthzPolicyTest, ReadsEveryStanzaOfAValidPolicy) {
     EXPECT_EQ(nullptr, policy.findUser("carol"));
 }
 
+// Open entries are found by branch and object together, a name listed twice
+// answers with its first entry, and a branch whose name is a prefix of
+// another does not lend it its entries.
+TEST(YavAuthzPolicyTest, OpenEntriesAreFoundByBranchAndObjectFirstListedFirst) {
+    YavTestTempDir dir("authzopen");
+    ASSERT_TRUE(dir.ok());
+    std::string path = yav_authz_write_file(dir, "p.conf",
+                                            "[open /web]\n"
+                                            "/web/a = r\n"
+                                            "/web/a = *\n"
+                                            "[open /we]\n"
+                                            "/web/b = w\n");
+    YavAuthzPolicy policy;
+    std::string error;
+    ASSERT_EQ(0u, policy.load(path.c_str(), &error)) << error;
+    ASSERT_NE(nullptr, policy.findOpen("/web", "/web/a"));
+    EXPECT_EQ("r", policy.findOpen("/web", "/web/a")->actions);
+    EXPECT_EQ(nullptr, policy.findOpen("/we", "/web/a"));
+    EXPECT_EQ(nullptr, policy.findOpen("/web", "/web/b"));
+    ASSERT_NE(nullptr, policy.findOpen("/we", "/web/b"));
+    EXPECT_EQ("w", policy.findOpen("/we", "/web/b")->actions);
+    EXPECT_EQ(nullptr, policy.findOpen("/web", "/web"));
+}
+
 TEST(YavAuthzPolicyTest, TheShippedExampleIsValid) {
     YavAuthzPolicy policy;
     std::string error;
