@@ -544,19 +544,29 @@ void BM_HostMapFind(benchmark::State& state) {
 }
 BENCHMARK(BM_HostMapFind);
 
-void BM_CoreUnprotectedHost(benchmark::State& state) {
-    Exchange ex("open-host", "/x", "GET /x HTTP/1.1\r\n\r\n");
+// Times handleReq on ex until the state ends, checking every outcome, then
+// counts the heap allocations of `counted` more requests (on the first thread
+// only when threaded).
+void runCoreRequests(benchmark::State& state, YavCore* core, Exchange& ex, bool asksServer,
+                     int counted) {
     for (auto _ : state) {
-        if (!handleOnce(g_cacheSite.core, ex, false)) {
+        if (!handleOnce(core, ex, asksServer)) {
             state.SkipWithError("wrong outcome");
             return;
         }
     }
+    state.SetItemsProcessed(state.iterations());
+    if (state.threads() > 1) return;
     bool ok = true;
-    yav_bench::countHeapAllocations(state, 1000, [&] {
-        for (int i = 0; i < 1000; ++i) ok = handleOnce(g_cacheSite.core, ex, false) && ok;
+    yav_bench::countHeapAllocations(state, counted, [&] {
+        for (int i = 0; i < counted; ++i) ok = handleOnce(core, ex, asksServer) && ok;
     });
     if (!ok) state.SkipWithError("wrong outcome while counting allocations");
+}
+
+void BM_CoreUnprotectedHost(benchmark::State& state) {
+    Exchange ex("open-host", "/x", "GET /x HTTP/1.1\r\n\r\n");
+    runCoreRequests(state, g_cacheSite.core, ex, false, 1000);
 }
 BENCHMARK(BM_CoreUnprotectedHost);
 
@@ -595,17 +605,7 @@ BENCHMARK(BM_MapWalkDepth5);
 
 void BM_CoreCacheDepth5(benchmark::State& state) {
     Exchange ex("www", kCachedURI, "GET /d1/d2/d3/d4/page.html HTTP/1.1\r\n\r\n");
-    for (auto _ : state) {
-        if (!handleOnce(g_cacheSite.core, ex, false)) {
-            state.SkipWithError("wrong outcome");
-            return;
-        }
-    }
-    bool ok = true;
-    yav_bench::countHeapAllocations(state, 1000, [&] {
-        for (int i = 0; i < 1000; ++i) ok = handleOnce(g_cacheSite.core, ex, false) && ok;
-    });
-    if (!ok) state.SkipWithError("wrong outcome while counting allocations");
+    runCoreRequests(state, g_cacheSite.core, ex, false, 1000);
 }
 BENCHMARK(BM_CoreCacheDepth5);
 
@@ -613,20 +613,7 @@ BENCHMARK(BM_CoreCacheDepth5);
 
 void BM_CoreServerAnswer(benchmark::State& state) {
     Exchange ex("www", kServerURI, g_serverHTTP.c_str());
-    for (auto _ : state) {
-        if (!handleOnce(g_serverSite.core, ex, true)) {
-            state.SkipWithError("wrong outcome");
-            return;
-        }
-    }
-    state.SetItemsProcessed(state.iterations());
-    if (state.threads() == 1) {
-        bool ok = true;
-        yav_bench::countHeapAllocations(state, 200, [&] {
-            for (int i = 0; i < 200; ++i) ok = handleOnce(g_serverSite.core, ex, true) && ok;
-        });
-        if (!ok) state.SkipWithError("wrong outcome while counting allocations");
-    }
+    runCoreRequests(state, g_serverSite.core, ex, true, 200);
 }
 BENCHMARK(BM_CoreServerAnswer)->Threads(1)->Threads(2)->Threads(64)->UseRealTime();
 
