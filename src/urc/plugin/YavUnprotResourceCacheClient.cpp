@@ -1,5 +1,7 @@
 #include "urc/plugin/YavUnprotResourceCacheClient.h"
 
+#include <cstring>
+
 #include "core/http/YavHTTP.h"
 #include "core/msg/yav_status.h"
 #include "core/system/yav_assert.h"
@@ -88,6 +90,24 @@ time_t YavUnprotResourceCacheClient::getLastPoll() {
     return lastPoll;
 }
 
+namespace {
+
+// True when a "/"-separated segment of name is "." or "..".
+bool hasDotSegment(const YavString& name) {
+    const char* p = name.getData();
+    const char* end = p + name.getLength();
+    while (p < end) {
+        const char* slash = static_cast<const char*>(memchr(p, '/', end - p));
+        const char* segEnd = slash != nullptr ? slash : end;
+        const long n = segEnd - p;
+        if ((n == 1 && p[0] == '.') || (n == 2 && p[0] == '.' && p[1] == '.')) return true;
+        p = segEnd + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
 yav_status_t YavUnprotResourceCacheClient::lookupCache(YavRequest& request,
                                                        YavURCDecision* decision) {
     YAV_ASSERT(decision != nullptr);
@@ -149,7 +169,12 @@ yav_status_t YavUnprotResourceCacheClient::lookupCache(YavRequest& request,
     // Names up to 255 bytes stay in the string's inline buffer.
     YavString name;
     status = buildObjectName(request, *host, name);
-    if (status == 0) {
+    if (status == 0 && hasDotSegment(name)) {
+        // The path is not normalised: "/pub/../admin" would be decided by
+        // the open "/pub" while the web server serves "/admin".  Such a
+        // request is left to the authorization server.
+        *decision = yav_urc_decision_protected;
+    } else if (status == 0) {
         YavStringRef method;
         status = request.getMethod(&method);
         if (status == 0) status = doCacheLookup(name, method, *host, decision);

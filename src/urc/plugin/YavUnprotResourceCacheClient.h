@@ -84,7 +84,9 @@ class YAV_EXPORT YavUnprotResourceCacheClient {
     // every action its method needs.  0, or the first failure (of a
     // refresh, of the request's views -- YAV_S_NOT_AVAILABLE without a
     // server view -- or of the object name); on failure *decision is
-    // yav_urc_decision_protected.
+    // yav_urc_decision_protected.  A path with a "." or ".." segment is
+    // never decided here (protected, status 0): its ancestors are not the
+    // object the web server will serve.
     // REQUIRES: decision not null (asserted).
     yav_status_t lookupCache(YavRequest& request, YavURCDecision* decision);
 

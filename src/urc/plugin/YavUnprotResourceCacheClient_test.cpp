@@ -289,6 +289,10 @@ TEST_P(YavURCClientPathTest, NearestListedAncestorDecides) {
         {"unknown", 0, "/docs/x", "GET", kAsk},            // host not listed
         {"void", 0, "/docs/x", "GET", kAsk},               // empty branch database
         {"gone", 0, "/docs/x", "GET", kAsk},               // branch not in the database
+        {"www", 0, "/docs/../priv/page", "GET", kAsk},     // dot segments: left to the
+        {"www", 0, "/docs/./x", "GET", kAsk},              // server, never decided by
+        {"www", 0, "/docs/..", "GET", kAsk},               // an ancestor they name
+        {"www", 0, "/docs/..x/.y", "GET", kOpen},          // dots within a name are plain
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, decide(c.host, c.security, c.uri, c.method))
