@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -450,6 +451,13 @@ TEST_P(YavURCClientPathTest, LookupsRunWhileUpdatesSwapTheDatabase) {
         });
     }
     for (int i = 2; i < 40; ++i) {
+        // Let the readers look at each database before the next replaces
+        // it (a loaded machine could otherwise run every update first).
+        const long seen = lookups.load();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (lookups.load() < seen + 4 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
         m_handler.publish(i % 2 == 0 ? closed : open, i);
         const YavEpochVersion v = yav_test_version(0x40, i);
         EXPECT_EQ(0u, m_client.updateCache(&v));
@@ -457,7 +465,7 @@ TEST_P(YavURCClientPathTest, LookupsRunWhileUpdatesSwapTheDatabase) {
     stop = true;
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(0, bad.load());
-    EXPECT_GT(lookups.load(), 0);
+    EXPECT_GE(lookups.load(), 4 * 38);
     // The last database sent (counter 39: open) is the one in place.
     EXPECT_TRUE(m_client.getCache().getVersion() == yav_test_version(0x40, 39));
     EXPECT_EQ(kOpen, decide("www", 0, "/docs/x", "GET"));
