@@ -114,8 +114,6 @@ int main(int argc, char** argv) {
     long workers = 4;
     long bufferSize = 16384;
     YavServerTestControls controls;
-    long errorCode = 0;
-    bool error = false;
     bool checkOnly = false;
 
     for (int i = 1; i < argc; ++i) {
@@ -127,6 +125,9 @@ int main(int argc, char** argv) {
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (value == nullptr) return usage("an option lacks its value");
         ++i;
+        const int control = yav_parse_test_control(opt, value, &controls);
+        if (control < 0) return usage("bad value of a test option");
+        if (control > 0) continue;
         if (strcmp(opt, "--key") == 0) {
             key = value;
         } else if (strcmp(opt, "--policy") == 0) {
@@ -137,18 +138,6 @@ int main(int argc, char** argv) {
             if (!yav_parse_long(value, 1024, 1 << 24, &bufferSize)) {
                 return usage("bad --buffer-size");
             }
-        } else if (strcmp(opt, "--delay-ms") == 0) {
-            if (!yav_parse_long(value, 0, 600000, &controls.delayMs))
-                return usage("bad --delay-ms");
-        } else if (strcmp(opt, "--error") == 0) {
-            if (!yav_parse_long(value, 1, 0xFFFFFFFFL, &errorCode)) return usage("bad --error");
-            error = true;
-        } else if (strcmp(opt, "--malformed") == 0) {
-            if (!yav_malformed_from_name(value, &controls.malformed))
-                return usage("bad --malformed");
-        } else if (strcmp(opt, "--reset-next") == 0) {
-            if (!yav_parse_reset_mode(value, &controls.resetMode)) return usage("bad --reset-next");
-            controls.resetNext = true;
         } else if (strcmp(opt, "--control-file") == 0) {
             controlFile = value;
         } else if (strcmp(opt, "--mode-file") == 0) {
@@ -177,8 +166,9 @@ int main(int argc, char** argv) {
     yav_block_signals({SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2}, &signals);
 
     YavSwitchableErrorHandler errorHandler;
-    errorHandler.setCode(static_cast<yav_status_t>(errorCode));
-    YavWorkerHandler* serving = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &handler;
+    errorHandler.setCode(controls.errorCode);
+    YavWorkerHandler* serving =
+        controls.error ? static_cast<YavWorkerHandler*>(&errorHandler) : &handler;
     YavWorkerServer server;
     if (yav_start_worker_server(&server, key, workers, bufferSize, serving, controls,
                                 "tessaro-authzd") != 0) {

@@ -17,6 +17,28 @@ bool yav_parse_long(const char* text, long min, long max, long* out) {
     return true;
 }
 
+int yav_parse_test_control(const char* opt, const char* value, YavServerTestControls* controls) {
+    bool ok;
+    if (strcmp(opt, "--delay-ms") == 0) {
+        ok = yav_parse_long(value, 0, 600000, &controls->delayMs);
+    } else if (strcmp(opt, "--malformed") == 0) {
+        ok = yav_malformed_from_name(value, &controls->malformed);
+    } else if (strcmp(opt, "--reset-next") == 0) {
+        ok = yav_parse_reset_mode(value, &controls->resetMode);
+        if (ok) controls->resetNext = true;
+    } else if (strcmp(opt, "--error") == 0) {
+        long code = 0;
+        ok = yav_parse_long(value, 0, 0xFFFFFFFFL, &code);
+        if (ok) {
+            controls->error = true;
+            controls->errorCode = static_cast<yav_status_t>(code);
+        }
+    } else {
+        return 0;
+    }
+    return ok ? 1 : -1;
+}
+
 bool yav_parse_reset_mode(const char* text, yav_reset_mode_e* out) {
     if (text == nullptr) return false;
     if (strcmp(text, "cleaned") == 0) {

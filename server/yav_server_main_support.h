@@ -41,7 +41,15 @@ struct YavServerTestControls {
     yav_malformed_e malformed = yav_malformed_none;
     bool resetNext = false;
     yav_reset_mode_e resetMode = yav_reset_cleaned;
+    bool error = false;  // answer every question with an error message
+    yav_status_t errorCode = 0;
 };
+
+// Takes one of the test-control options --delay-ms MS, --malformed KIND,
+// --reset-next MODE and --error CODE into *controls: 1 when opt is one of
+// them and value is good, 0 when opt is none of them (nothing changed), -1
+// when value is bad (null, out of range, unknown name).
+int yav_parse_test_control(const char* opt, const char* value, YavServerTestControls* controls);
 
 // Starts server under key with workers buffers of bufferSize bytes served by
 // handler, applies controls and prints "ready" to stdout.  A failed start is

@@ -57,6 +57,41 @@ TEST(ServerMainSupportTest, ParsesResetModes) {
     EXPECT_FALSE(yav_parse_reset_mode(nullptr, &mode));
 }
 
+TEST(ServerMainSupportTest, TakesTheTestControlOptionsOnly) {
+    YavServerTestControls c;
+    EXPECT_EQ(1, yav_parse_test_control("--delay-ms", "250", &c));
+    EXPECT_EQ(1, yav_parse_test_control("--malformed", "loop", &c));
+    EXPECT_EQ(1, yav_parse_test_control("--reset-next", "free", &c));
+    EXPECT_EQ(1, yav_parse_test_control("--error", "0x35f02201", &c));
+    EXPECT_EQ(250, c.delayMs);
+    EXPECT_EQ(yav_malformed_loop, c.malformed);
+    EXPECT_TRUE(c.resetNext);
+    EXPECT_EQ(yav_reset_free_cleaned, c.resetMode);
+    EXPECT_TRUE(c.error);
+    EXPECT_EQ(0x35f02201u, c.errorCode);
+
+    // Bad values and other options leave the controls as they were.
+    YavServerTestControls d;
+    const struct {
+        const char* opt;
+        const char* value;
+        int result;
+    } cases[] = {
+        {"--delay-ms", "-1", -1},      {"--delay-ms", nullptr, -1},
+        {"--malformed", "knot", -1},   {"--malformed", nullptr, -1},
+        {"--reset-next", "clean", -1}, {"--error", "0x100000000", -1},
+        {"--error", "x", -1},          {"--key", "/k", 0},
+        {"--delay", "5", 0},
+    };
+    for (const auto& t : cases) {
+        EXPECT_EQ(t.result, yav_parse_test_control(t.opt, t.value, &d)) << t.opt;
+    }
+    EXPECT_EQ(0, d.delayMs);
+    EXPECT_EQ(yav_malformed_none, d.malformed);
+    EXPECT_FALSE(d.resetNext);
+    EXPECT_FALSE(d.error);
+}
+
 TEST(ServerMainSupportTest, BlocksTheGivenSignals) {
     sigset_t before;
     ASSERT_EQ(0, pthread_sigmask(SIG_BLOCK, nullptr, &before));

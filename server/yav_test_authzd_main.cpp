@@ -34,16 +34,6 @@
 
 namespace {
 
-bool parseCode(const char* text, yav_status_t* out) {
-    if (text == nullptr || *text == '\0') return false;
-    char* end = nullptr;
-    errno = 0;
-    unsigned long value = strtoul(text, &end, 0);
-    if (errno != 0 || *end != '\0' || value > 0xFFFFFFFFul) return false;
-    *out = static_cast<yav_status_t>(value);
-    return true;
-}
-
 int usage(const char* why) {
     fprintf(stderr, "yav_test_authzd: %s\n", why);
     return 2;
@@ -58,14 +48,15 @@ int main(int argc, char** argv) {
     long bufferSize = 4096;
     long echoType = 3;
     YavServerTestControls controls;
-    bool error = false;
-    yav_status_t errorCode = 0;
 
     for (int i = 1; i < argc; ++i) {
         const char* opt = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (value == nullptr) return usage("an option lacks its value");
         ++i;
+        const int control = yav_parse_test_control(opt, value, &controls);
+        if (control < 0) return usage("bad value of a test option");
+        if (control > 0) continue;
         if (strcmp(opt, "--key") == 0) {
             key = value;
         } else if (strcmp(opt, "--workers") == 0) {
@@ -76,18 +67,6 @@ int main(int argc, char** argv) {
             if (!yav_parse_long(value, -0x7fffffffL, 0x7fffffffL, &echoType)) {
                 return usage("bad --echo");
             }
-        } else if (strcmp(opt, "--error") == 0) {
-            if (!parseCode(value, &errorCode)) return usage("bad --error");
-            error = true;
-        } else if (strcmp(opt, "--malformed") == 0) {
-            if (!yav_malformed_from_name(value, &controls.malformed))
-                return usage("bad --malformed");
-        } else if (strcmp(opt, "--delay-ms") == 0) {
-            if (!yav_parse_long(value, 0, 600000, &controls.delayMs))
-                return usage("bad --delay-ms");
-        } else if (strcmp(opt, "--reset-next") == 0) {
-            if (!yav_parse_reset_mode(value, &controls.resetMode)) return usage("bad --reset-next");
-            controls.resetNext = true;
         } else if (strcmp(opt, "--control-file") == 0) {
             controlFile = value;
         } else {
@@ -102,8 +81,9 @@ int main(int argc, char** argv) {
     yav_block_signals({SIGTERM, SIGINT, SIGUSR1}, &signals);
 
     YavEchoHandler echo(static_cast<int>(echoType));
-    YavErrorHandler errorHandler(errorCode);
-    YavWorkerHandler* handler = error ? static_cast<YavWorkerHandler*>(&errorHandler) : &echo;
+    YavErrorHandler errorHandler(controls.errorCode);
+    YavWorkerHandler* handler =
+        controls.error ? static_cast<YavWorkerHandler*>(&errorHandler) : &echo;
     YavWorkerServer server;
     if (yav_start_worker_server(&server, key, workers, bufferSize, handler, controls,
                                 "yav_test_authzd") != 0) {
