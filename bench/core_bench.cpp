@@ -53,6 +53,7 @@
 #include "authzd/YavAuthzDecision.h"
 #include "authzd/yav_authzd_test_aids.h"
 #include "bench/bench_support.h"
+#include "bench/yav_bench_views.h"
 #include "bench/yav_pingpong.h"
 #include "core/msg/yav_status.h"
 #include "core/system/yav_test_tempdir.h"
@@ -127,10 +128,10 @@ class BenchServer : public YavServer {
 // A GET request over fixed texts (the caller's, which must outlive it).  The
 // header the server sets (the user header) and the web-log user are kept
 // so that the benchmark can check every answer.
-class BenchRequest : public YavRequest {
+class BenchRequest : public YavBenchNoHeaders<YavRequest> {
   public:
     BenchRequest(const char* vhost, const char* uri, const char* http)
-        : YavRequest(nullptr), m_uri(uri), m_http(http) {
+        : YavBenchNoHeaders<YavRequest>(nullptr), m_uri(uri), m_http(http) {
         setServer(new BenchServer(vhost));
     }
 
@@ -144,14 +145,6 @@ class BenchRequest : public YavRequest {
         otherSets = 0;
     }
 
-    yav_status_t getUTF8Header(const YavStringRef&, YavStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNCPHeader(const YavStringRef&, YavNCPStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNextUTF8Header(YavStringRef*) override { return YAV_S_NOT_AVAILABLE; }
-    yav_status_t getNextNCPHeader(YavNCPStringRef*) override { return YAV_S_NOT_AVAILABLE; }
     yav_status_t setHeader(const YavStringRef& name, const YavStringRefT<char>& value) override {
         if (name.getLength() == 6 && memcmp(name.getData(), "X-User", 6) == 0) {
             return userHeader.set(value.getData(), value.getLength()) ? 0 : YAV_S_NO_MEMORY;
@@ -223,18 +216,10 @@ class BenchRequest : public YavRequest {
 };
 
 // A response that only notes whether anything was done to it.
-class BenchResponse : public YavResponse {
+class BenchResponse : public YavBenchNoHeaders<YavResponse> {
   public:
     int changes = 0;
 
-    yav_status_t getUTF8Header(const YavStringRef&, YavStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNCPHeader(const YavStringRef&, YavNCPStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNextUTF8Header(YavStringRef*) override { return YAV_S_NOT_AVAILABLE; }
-    yav_status_t getNextNCPHeader(YavNCPStringRef*) override { return YAV_S_NOT_AVAILABLE; }
     yav_status_t setHeader(const YavStringRef&, const YavStringRefT<char>&) override {
         return changed();
     }

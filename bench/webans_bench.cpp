@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "bench/bench_support.h"
+#include "bench/yav_bench_views.h"
 #include "core/msg/yav_status.h"
 #include "msg/core/YavProxyIFMsgBuffer.h"
 #include "msg/core/YavProxyIFMsgInt.h"
@@ -37,18 +38,10 @@ struct Record {
     }
 };
 
-class BenchRequest : public YavRequest {
+class BenchRequest : public YavBenchNoHeaders<YavRequest> {
   public:
-    BenchRequest() : YavRequest(nullptr) {}
+    BenchRequest() : YavBenchNoHeaders<YavRequest>(nullptr) {}
     Record record;
-    yav_status_t getUTF8Header(const YavStringRef&, YavStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNCPHeader(const YavStringRef&, YavNCPStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNextUTF8Header(YavStringRef*) override { return YAV_S_NOT_AVAILABLE; }
-    yav_status_t getNextNCPHeader(YavNCPStringRef*) override { return YAV_S_NOT_AVAILABLE; }
     yav_status_t setHeader(const YavStringRef& n, const YavStringRefT<char>& v) override {
         return record.note(n.getLength() + v.getLength());
     }
@@ -89,17 +82,9 @@ class BenchRequest : public YavRequest {
     }
 };
 
-class BenchResponse : public YavResponse {
+class BenchResponse : public YavBenchNoHeaders<YavResponse> {
   public:
     Record record;
-    yav_status_t getUTF8Header(const YavStringRef&, YavStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNCPHeader(const YavStringRef&, YavNCPStringRef*) override {
-        return YAV_S_NOT_AVAILABLE;
-    }
-    yav_status_t getNextUTF8Header(YavStringRef*) override { return YAV_S_NOT_AVAILABLE; }
-    yav_status_t getNextNCPHeader(YavNCPStringRef*) override { return YAV_S_NOT_AVAILABLE; }
     yav_status_t setHeader(const YavStringRef& n, const YavStringRefT<char>& v) override {
         return record.note(n.getLength() + v.getLength());
     }
