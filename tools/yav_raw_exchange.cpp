@@ -192,31 +192,43 @@ yav_status_t YavRawSSLSession::getID(YavBuffer* id) {
     return 0;
 }
 
-yav_status_t YavRawRequest::getUTF8Header(const YavStringRef& name, YavStringRef* value) {
+template <class View>
+yav_status_t YavRawHeaderView<View>::getUTF8Header(const YavStringRef& name, YavStringRef* value) {
     return firstHeader(headers, name, value);
 }
 
-yav_status_t YavRawRequest::getNCPHeader(const YavStringRef& name, YavNCPStringRef* value) {
+template <class View>
+yav_status_t YavRawHeaderView<View>::getNCPHeader(const YavStringRef& name,
+                                                  YavNCPStringRef* value) {
     return firstHeader(headers, name, value);
 }
 
-yav_status_t YavRawRequest::getNextUTF8Header(YavStringRef* value) {
+template <class View>
+yav_status_t YavRawHeaderView<View>::getNextUTF8Header(YavStringRef* value) {
     return nextHeader(headers, value);
 }
 
-yav_status_t YavRawRequest::getNextNCPHeader(YavNCPStringRef* value) {
+template <class View>
+yav_status_t YavRawHeaderView<View>::getNextNCPHeader(YavNCPStringRef* value) {
     return nextHeader(headers, value);
 }
 
-yav_status_t YavRawRequest::setHeader(const YavStringRef& name, const YavStringRefT<char>& value) {
+template <class View>
+yav_status_t YavRawHeaderView<View>::setHeader(const YavStringRef& name,
+                                               const YavStringRefT<char>& value) {
     headers.set(toString(name), toString(value));
     return 0;
 }
 
-yav_status_t YavRawRequest::addHeader(const YavStringRef& name, const YavStringRefT<char>& value) {
+template <class View>
+yav_status_t YavRawHeaderView<View>::addHeader(const YavStringRef& name,
+                                               const YavStringRefT<char>& value) {
     headers.add(toString(name), toString(value));
     return 0;
 }
+
+template class YavRawHeaderView<YavRequest>;
+template class YavRawHeaderView<YavResponse>;
 
 // Cookies of the "Cookie" headers: "name=value" pairs separated by ';'.
 yav_status_t YavRawRequest::getCookie(const YavStringRef& name, YavNCPStringRef* value,
@@ -345,32 +357,6 @@ yav_status_t YavRawRequest::getHTTPBuffer(YavBuffer* out) {
 yav_status_t YavRawRequest::setWebLogUser(const YavStringRef& first, const YavStringRef& second,
                                           const YavStringRef& third) {
     webLogUser = {toString(first), toString(second), toString(third)};
-    return 0;
-}
-
-yav_status_t YavRawResponse::getUTF8Header(const YavStringRef& name, YavStringRef* value) {
-    return firstHeader(headers, name, value);
-}
-
-yav_status_t YavRawResponse::getNCPHeader(const YavStringRef& name, YavNCPStringRef* value) {
-    return firstHeader(headers, name, value);
-}
-
-yav_status_t YavRawResponse::getNextUTF8Header(YavStringRef* value) {
-    return nextHeader(headers, value);
-}
-
-yav_status_t YavRawResponse::getNextNCPHeader(YavNCPStringRef* value) {
-    return nextHeader(headers, value);
-}
-
-yav_status_t YavRawResponse::setHeader(const YavStringRef& name, const YavStringRefT<char>& value) {
-    headers.set(toString(name), toString(value));
-    return 0;
-}
-
-yav_status_t YavRawResponse::addHeader(const YavStringRef& name, const YavStringRefT<char>& value) {
-    headers.add(toString(name), toString(value));
     return 0;
 }
 

@@ -99,23 +99,14 @@ class YavRawSSLSession : public YavSSLSession {
     std::string m_id;
 };
 
-class YavRawRequest : public YavRequest {
+// The header operations of a raw request or response, over its header
+// list (View is YavRequest or YavResponse; its constructors are inherited).
+template <class View>
+class YavRawHeaderView : public View {
   public:
-    YavRawRequest() : YavRequest(nullptr) {}
+    using View::View;
 
-    // Fields filled by yav_raw_parse_request (and the program's options).
-    std::string method;
-    std::string uri;
-    bool hasQuery = false;
-    std::string query;
-    std::string version;
     YavRawHeaders headers;
-    std::string body;
-    std::string raw;
-    std::string clientIP = "127.0.0.1";
-    int security = 0;
-    // What setWebLogUser was given (empty until then).
-    std::vector<std::string> webLogUser;
 
     yav_status_t getUTF8Header(const YavStringRef& name, YavStringRef* value) override;
     yav_status_t getNCPHeader(const YavStringRef& name, YavNCPStringRef* value) override;
@@ -125,6 +116,26 @@ class YavRawRequest : public YavRequest {
     yav_status_t addHeader(const YavStringRef& name, const YavStringRefT<char>& value) override;
     yav_status_t finalizeHeader() override { return 0; }
     yav_status_t finalizeBody() override { return 0; }
+};
+extern template class YavRawHeaderView<YavRequest>;
+extern template class YavRawHeaderView<YavResponse>;
+
+class YavRawRequest : public YavRawHeaderView<YavRequest> {
+  public:
+    YavRawRequest() : YavRawHeaderView<YavRequest>(nullptr) {}
+
+    // Fields filled by yav_raw_parse_request (and the program's options).
+    std::string method;
+    std::string uri;
+    bool hasQuery = false;
+    std::string query;
+    std::string version;
+    std::string body;
+    std::string raw;
+    std::string clientIP = "127.0.0.1";
+    int security = 0;
+    // What setWebLogUser was given (empty until then).
+    std::vector<std::string> webLogUser;
 
     yav_status_t getCookie(const YavStringRef& name, YavNCPStringRef* value, YavNCPStringRef* path,
                            YavNCPStringRef* domain, int* version) override;
@@ -154,26 +165,16 @@ class YavRawRequest : public YavRequest {
     std::string m_cookieValue;  // the value getCookie handed out last
 };
 
-class YavRawResponse : public YavResponse {
+class YavRawResponse : public YavRawHeaderView<YavResponse> {
   public:
     // The status code; 0 while none is set.
     int code = 0;
     std::string reason;
-    YavRawHeaders headers;
     std::string body;
     std::string bodyFile;
     std::string contentType;
     std::string raw;
     bool useDefault = false;
-
-    yav_status_t getUTF8Header(const YavStringRef& name, YavStringRef* value) override;
-    yav_status_t getNCPHeader(const YavStringRef& name, YavNCPStringRef* value) override;
-    yav_status_t getNextUTF8Header(YavStringRef* value) override;
-    yav_status_t getNextNCPHeader(YavNCPStringRef* value) override;
-    yav_status_t setHeader(const YavStringRef& name, const YavStringRefT<char>& value) override;
-    yav_status_t addHeader(const YavStringRef& name, const YavStringRefT<char>& value) override;
-    yav_status_t finalizeHeader() override { return 0; }
-    yav_status_t finalizeBody() override { return 0; }
 
     yav_status_t setCookie(const YavStringRef& name, const YavStringRefT<char>& value,
                            const YavStringRefT<char>* path, const YavStringRefT<char>* domain,
