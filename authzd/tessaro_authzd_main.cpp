@@ -175,11 +175,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    unsigned restarts = 0;
-    for (;;) {
-        struct timespec tick = {0, 50 * 1000 * 1000};
-        int sig = sigtimedwait(&signals, nullptr, &tick);
-        if (sig == SIGTERM || sig == SIGINT) break;
+    return yav_serve_until_stopped(&server, signals, controlFile, "tessaro-authzd", [&](int sig) {
         if (sig == SIGHUP) {
             if (handler.reload(&why) == 0) {
                 printf("reloaded %d\n", static_cast<int>(handler.getVersion().getCounter()));
@@ -188,18 +184,13 @@ int main(int argc, char** argv) {
                 printf("reload failed\n");
             }
             fflush(stdout);
-            continue;
+            return true;
         }
         if (sig == SIGUSR2) {
             server.resetOnNextQuestion(yav_reset_cleaned);
-            continue;
+            return true;
         }
         switchModeWhenAsked(modeFile, &server, &handler, &errorHandler);
-        if (yav_restart_when_asked(&server, sig == SIGUSR1, controlFile, "tessaro-authzd",
-                                   &restarts) != 0) {
-            return 1;
-        }
-    }
-    server.stop();
-    return 0;
+        return false;
+    });
 }

@@ -1,5 +1,6 @@
 #include "server/yav_server_main_support.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,5 +89,22 @@ yav_status_t yav_start_worker_server(YavWorkerServer* server, const char* key, l
     if (controls.resetNext) server->resetOnNextQuestion(controls.resetMode);
     printf("ready\n");
     fflush(stdout);
+    return 0;
+}
+
+int yav_serve_until_stopped(YavWorkerServer* server, const sigset_t& set, const char* controlFile,
+                            const char* program, const std::function<bool(int sig)>& onSignal) {
+    unsigned restarts = 0;
+    for (;;) {
+        struct timespec tick = {0, 50 * 1000 * 1000};
+        int sig = sigtimedwait(&set, nullptr, &tick);
+        if (sig == SIGTERM || sig == SIGINT) break;
+        if (sig < 0) sig = 0;
+        if (onSignal && onSignal(sig)) continue;
+        if (yav_restart_when_asked(server, sig == SIGUSR1, controlFile, program, &restarts) != 0) {
+            return 1;
+        }
+    }
+    server->stop();
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <signal.h>
 
+#include <functional>
 #include <initializer_list>
 
 #include "server/YavWorkerServer.h"
@@ -34,6 +35,15 @@ void yav_block_signals(std::initializer_list<int> sigs, sigset_t* set);
 // asked for.
 yav_status_t yav_restart_when_asked(YavWorkerServer* server, bool asked, const char* controlFile,
                                     const char* program, unsigned* restarts);
+
+// The main loop of a worker-server program, on its main thread: takes the
+// signals of set (see yav_block_signals) every 50 ms.  SIGTERM and SIGINT
+// stop server and return 0.  Anything else (a signal, or 0 for a quiet
+// tick) goes first to onSignal when given; when it returns false, SIGUSR1
+// or an existing controlFile (may be null) restarts server as
+// yav_restart_when_asked does, and a failed restart returns 1.
+int yav_serve_until_stopped(YavWorkerServer* server, const sigset_t& set, const char* controlFile,
+                            const char* program, const std::function<bool(int sig)>& onSignal);
 
 // The test controls a worker-server program takes from its command line.
 struct YavServerTestControls {

@@ -90,16 +90,5 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    unsigned restarts = 0;
-    for (;;) {
-        struct timespec tick = {0, 50 * 1000 * 1000};
-        int sig = sigtimedwait(&signals, nullptr, &tick);
-        if (sig == SIGTERM || sig == SIGINT) break;
-        if (yav_restart_when_asked(&server, sig == SIGUSR1, controlFile, "yav_test_authzd",
-                                   &restarts) != 0) {
-            return 1;
-        }
-    }
-    server.stop();
-    return 0;
+    return yav_serve_until_stopped(&server, signals, controlFile, "yav_test_authzd", nullptr);
 }
