@@ -1,17 +1,18 @@
 // The cost of one question and answer through the dispatcher, in one run:
 // - baseline: a bare System V semaphore ping-pong with a partner process
 //   (the least any round trip through a worker costs);
+// - the protocol's floor: the ping-pong plus the four semaphore operations
+//   on the pool set that every dispatch makes, without the library;
 // - dispatch: a question of about 600 bytes in 4 elements (name/value
 //   pairs) answered with about 200 bytes, through a pool of 8 workers
 //   served by the server library in this process, from 1, 2, 8 and 32
 //   client threads.
-// Printed at the end: single-thread dispatch / ping-pong, and the
-// throughput of 32 threads relative to 2 (2-thread time per dispatch over
-// 32-thread time per dispatch).  Heap allocations per warm dispatch are
-// reported as mallocs_per_op (the server's threads count too).  Every
-// thread runs the same number of dispatches; slowest_share is the slowest
-// thread's throughput over the mean of all threads (1 when the workers are
-// shared evenly, near 0 when a thread starves).
+// Printed at the end: single-thread dispatch / ping-pong and / floor,
+// floor / ping-pong, and the throughput of 32 threads relative to 2
+// (2-thread time per dispatch over 32-thread time per dispatch).  Heap allocations per warm
+// dispatch are reported as mallocs_per_op (the server's threads count too).  Every thread runs the
+// same number of dispatches; slowest_share is the slowest thread's throughput over the mean of all
+// threads (1 when the workers are shared evenly, near 0 when a thread starves).
 //
 // The ping-pong (bench/yav_pingpong.h) is the shared-memory benchmark's
 // too.  The partner is forked before any thread starts.  Every IPC
@@ -20,10 +21,12 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/sem.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -40,14 +43,25 @@
 
 namespace {
 
+const int kWorkers = 8;  // the size of the pool (and of the floor's count)
+
 // ---- ping-pong baseline ---------------------------------------------------
 
 YavIpcTestKey* g_key = nullptr;
+
+// The floor's pool set (BM_ProtocolFloor below).
+volatile sig_atomic_t g_floorSemId = -1;
+
+void removeFloorSet() {
+    if (g_floorSemId != -1) semctl(g_floorSemId, 0, IPC_RMID);
+    g_floorSemId = -1;
+}
 
 void onSignal(int sig) {
     // System calls only (removeAll walks its lists and calls shmctl and
     // semctl): the server's objects go with the ping-pong set.
     if (g_key != nullptr) g_key->removeAll();
+    removeFloorSet();
     yav_bench::pingPongKillFromSignal();
     _exit(128 + sig);
 }
@@ -55,9 +69,47 @@ void onSignal(int sig) {
 void BM_SemPingPong(benchmark::State& state) { yav_bench::pingPongRoundTrips(state); }
 BENCHMARK(BM_SemPingPong)->UseRealTime();
 
+// ---- the protocol's own floor ---------------------------------------------
+
+// The semaphore operations a dispatch cannot do without, and nothing else:
+// the ping-pong's round trip plus the four pool-set operations that take
+// and give back a worker (count and lock in one operation, unlock; lock,
+// unlock with the count given back under its bound of kWorkers), on a
+// private two-semaphore set with the library's flags.  Every system call
+// costs about as much as on the library's path, so dispatch / floor is the
+// library's own overhead and floor / ping-pong the protocol's on this
+// machine.
+void BM_ProtocolFloor(benchmark::State& state) {
+    const int pingPong = yav_bench::g_pingPongSemId;
+    const int pool = semget(IPC_PRIVATE, 2, IPC_CREAT | 0600);
+    if (pool == -1 || semctl(pool, 1, SETVAL, kWorkers) != 0) {
+        if (pool != -1) semctl(pool, 0, IPC_RMID);
+        state.SkipWithError("cannot make the pool set");
+        return;
+    }
+    g_floorSemId = pool;
+    const short room = static_cast<short>(SHRT_MAX - kWorkers);
+    struct sembuf waitLock[3] = {{1, -1, SEM_UNDO}, {0, 0, 0}, {0, 1, SEM_UNDO}};
+    struct sembuf unlock[1] = {{0, -1, SEM_UNDO}};
+    struct sembuf request[2] = {{1, 0, IPC_NOWAIT}, {0, 1, 0}};
+    struct sembuf result[1] = {{1, -1, 0}};
+    struct sembuf lock[2] = {{0, 0, 0}, {0, 1, SEM_UNDO}};
+    struct sembuf giveBack[4] = {
+        {0, -1, SEM_UNDO}, {1, 1, SEM_UNDO}, {1, room, 0}, {1, static_cast<short>(-room), 0}};
+    for (auto _ : state) {
+        if (semop(pool, waitLock, 3) != 0 || semop(pool, unlock, 1) != 0 ||
+            semop(pingPong, request, 2) != 0 || semop(pingPong, result, 1) != 0 ||
+            semop(pool, lock, 2) != 0 || semop(pool, giveBack, 4) != 0) {
+            state.SkipWithError("semop failed");
+            break;
+        }
+    }
+    removeFloorSet();
+}
+BENCHMARK(BM_ProtocolFloor)->UseRealTime();
+
 // ---- question, answer and server handler ----------------------------------
 
-const int kWorkers = 8;
 const int kElements = 4;
 const int kAnswerValueLength = 180;
 
@@ -271,6 +323,8 @@ int main(int argc, char** argv) {
         rc = yav_bench::runWithRatios(
             argc, argv, "Ratios (same run):",
             {{"BM_Dispatch/real_time/threads:1", "BM_SemPingPong/real_time"},
+             {"BM_Dispatch/real_time/threads:1", "BM_ProtocolFloor/real_time"},
+             {"BM_ProtocolFloor/real_time", "BM_SemPingPong/real_time"},
              {"BM_Dispatch/real_time/threads:2", "BM_Dispatch/real_time/threads:32"}});
     }
     stopServer();
