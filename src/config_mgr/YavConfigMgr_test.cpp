@@ -138,9 +138,7 @@ TEST_F(YavConfigMgrTest, RegistrationHandsOutIdsInOrder) {
     ASSERT_EQ(0u, m_mgr.registerSchema(entries, &ids[0], false));
     ASSERT_EQ(0u, m_mgr.registerSchema(plain, &ids[1], true));
     ASSERT_EQ(0u, m_mgr.registerSchema(local, &ids[2], false));
-    EXPECT_EQ(0, ids[0]);
-    EXPECT_EQ(1, ids[1]);
-    EXPECT_EQ(2, ids[2]);
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), std::vector<int>(ids, ids + 3));
     YavConfigSchema* found = nullptr;
     ASSERT_EQ(0u, m_mgr.findSchema(2, &found));
     EXPECT_EQ(local, found);

@@ -79,31 +79,34 @@ class YavConfigStanzaSchemaTest : public ConfigTest {
     YavConfigMgr m_mgr;
 };
 
-TEST_F(YavConfigStanzaSchemaTest, RepeatedNamesAccumulateInFileOrder) {
-    EXPECT_EQ((Table{{"x", "1, 1"}, {"y", ""}, {"z", "a, b"}}), load(make("s", nullptr, false)));
-    EXPECT_EQ((Table{{"k", "v"}}), load(make("t", nullptr, false)));
-    EXPECT_EQ(Table{}, load(make("absent", nullptr, false)));
-}
+TEST_F(YavConfigStanzaSchemaTest, LoadsThePlainOrQualifiedStanzaAndInherits) {
+    // Repeated names accumulate in file order; a qualified stanza with
+    // entries hides the plain one, unless it inherits the names it lacks.
+    const Table plain{{"x", "1, 1"}, {"y", ""}, {"z", "a, b"}};
+    const Table inherited{{"x", "2"}, {"w", "9"}, {"y", ""}, {"z", "a, b"}};
+    const struct {
+        const char* stanza;
+        const char* qualifier;
+        bool inherit;
+        Table expected;
+    } cases[] = {
+        {"s", nullptr, false, plain},   {"t", nullptr, false, {{"k", "v"}}},
+        {"absent", nullptr, false, {}}, {"s", "q", true, inherited},
+        {"s", "empty", false, plain},   {"s", "absent", false, plain},
+        {"s", "empty", true, plain},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, load(make(c.stanza, c.qualifier, c.inherit)))
+            << c.stanza << ":" << (c.qualifier ? c.qualifier : "") << " " << c.inherit;
+    }
+    EXPECT_EQ(inherited, load(make<YavLCPString>("s", "q", true)));
 
-TEST_F(YavConfigStanzaSchemaTest, QualifiedStanzaWithEntriesHidesThePlainOne) {
-    StanzaSchema* schema = make("s", "q", false);
     StanzaSchema::FoundTable found(nullptr, true, false);
     ASSERT_EQ(0u, found.initialize(7));
-    EXPECT_EQ((Table{{"x", "2"}, {"w", "9"}}), load(schema, &found));
+    EXPECT_EQ((Table{{"x", "2"}, {"w", "9"}}), load(make("s", "q", false), &found));
     EXPECT_EQ(2u, found.count());
     EXPECT_TRUE(found.contains(YavStringRef("x")));
     EXPECT_TRUE(found.contains(YavStringRef("w")));
-}
-
-TEST_F(YavConfigStanzaSchemaTest, InheritAddsOnlyNamesTheQualifiedStanzaLacks) {
-    EXPECT_EQ((Table{{"x", "2"}, {"w", "9"}, {"y", ""}, {"z", "a, b"}}),
-              load(make("s", "q", true)));
-}
-
-TEST_F(YavConfigStanzaSchemaTest, EmptyOrAbsentQualifiedStanzaReadsThePlainOne) {
-    const Table plain{{"x", "1, 1"}, {"y", ""}, {"z", "a, b"}};
-    EXPECT_EQ(plain, load(make("s", "empty", false)));
-    EXPECT_EQ(plain, load(make("s", "absent", false)));
 }
 
 TEST_F(YavConfigStanzaSchemaTest, RulePairsKeepEveryEntryInFileOrder) {
@@ -169,11 +172,6 @@ TEST_F(YavConfigStanzaSchemaTest, MatchesComparesStanzaQualifierAndInherit) {
     EXPECT_FALSE(a->matches(make("s", "r", false)));
     EXPECT_FALSE(a->matches(make("t", "q", false)));
     EXPECT_FALSE(a->matches(make<YavLCPString>("s", "q", false)));
-}
-
-TEST_F(YavConfigStanzaSchemaTest, LocalCodePageFormLoadsAlike) {
-    EXPECT_EQ((Table{{"x", "2"}, {"w", "9"}, {"y", ""}, {"z", "a, b"}}),
-              load(make<YavLCPString>("s", "q", true)));
 }
 
 }  // namespace

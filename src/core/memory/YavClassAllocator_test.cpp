@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
-#include <cstring>
 #include <vector>
 
 #include "core/msg/yav_status.h"
@@ -84,25 +83,22 @@ TEST(YavClassAllocatorTest, ThreadsAcquireAndReleaseConcurrently) {
     ASSERT_EQ(0u, g_shared.acquire());
     Wide* kept = g_shared.make<Wide>(7);
     ASSERT_NE(nullptr, kept);
-    pthread_t threads[4];
-    for (pthread_t& t : threads) ASSERT_EQ(0, pthread_create(&t, nullptr, churn, nullptr));
-    for (pthread_t& t : threads) {
-        void* result = nullptr;
-        ASSERT_EQ(0, pthread_join(t, &result));
-        EXPECT_EQ(nullptr, result);
-    }
+    auto churnInFourThreads = [] {
+        pthread_t threads[4];
+        for (pthread_t& t : threads) ASSERT_EQ(0, pthread_create(&t, nullptr, churn, nullptr));
+        for (pthread_t& t : threads) {
+            void* result = nullptr;
+            ASSERT_EQ(0, pthread_join(t, &result));
+            EXPECT_EQ(nullptr, result);
+        }
+    };
+    churnInFourThreads();
     EXPECT_EQ(1u, g_shared.references());
     EXPECT_EQ(7u, kept->bytes[0]);
     g_shared.destroy(kept);
     g_shared.release();
     EXPECT_FALSE(g_shared.isAcquired());
-    // Without the long-lived reference the allocator comes and goes.
-    for (pthread_t& t : threads) ASSERT_EQ(0, pthread_create(&t, nullptr, churn, nullptr));
-    for (pthread_t& t : threads) {
-        void* result = nullptr;
-        ASSERT_EQ(0, pthread_join(t, &result));
-        EXPECT_EQ(nullptr, result);
-    }
+    churnInFourThreads();  // without the long-lived reference the allocator comes and goes
     EXPECT_EQ(0u, g_shared.references());
 }
 

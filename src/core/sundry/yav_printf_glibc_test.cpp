@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>

@@ -280,43 +280,4 @@ TEST(YavTestTempDirTest, RemovesItsTreeButNothingALinkPointsTo) {
     EXPECT_TRUE(outside.remove());  // nothing left to remove
 }
 
-TEST(YavTestTempDirTest, ComesFromTmpdirAndReportsWhenItCannotBeMade) {
-    const char* saved = getenv("TMPDIR");
-    const std::string old = saved != nullptr ? saved : "";
-    YavTestTempDir parent("yav_tempdir_parent_");
-    ASSERT_TRUE(parent.ok()) << parent.error();
-    struct Case {
-        std::string tmpdir;        // the value TMPDIR is set to
-        bool unset;                // TMPDIR is unset instead
-        std::string expectedBase;  // "" = cannot be made
-    };
-    const std::vector<Case> cases = {
-        {parent.path(), false, parent.path() + "/"},
-        {"", false, "/tmp/"},
-        {"", true, "/tmp/"},
-        {parent.path("missing"), false, ""},
-    };
-    for (const Case& c : cases) {
-        if (c.unset) {
-            unsetenv("TMPDIR");
-        } else {
-            setenv("TMPDIR", c.tmpdir.c_str(), 1);
-        }
-        YavTestTempDir dir("yav_tempdir_env_");
-        EXPECT_EQ(!c.expectedBase.empty(), dir.ok()) << c.tmpdir;
-        if (dir.ok()) {
-            EXPECT_EQ(c.expectedBase + "yav_tempdir_env_",
-                      dir.path().substr(0, dir.path().size() - 6));
-            EXPECT_EQ("", dir.error());
-        } else {
-            EXPECT_NE(std::string::npos, dir.error().find(c.tmpdir)) << dir.error();
-        }
-    }
-    if (saved != nullptr) {
-        setenv("TMPDIR", old.c_str(), 1);
-    } else {
-        unsetenv("TMPDIR");
-    }
-}
-
 }  // namespace

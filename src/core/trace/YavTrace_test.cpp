@@ -55,8 +55,8 @@ TEST_F(YavTraceTest, LinesCarryTheThreadsVirtualHostAndClientAddress) {
         {nullptr, nullptr, "[] x"},
         {nullptr, "10.0.0.1", "[10.0.0.1] x"},
         {"www", nullptr, "[www] [] x"},
-        {"", "", "[] x"},  // an empty detail is no detail
-        {"a-much-longer-name.example.com", "fe80::1",
+        {"", "", "[] x"},                              // an empty detail is no detail
+        {"a-much-longer-name.example.com", "fe80::1",  // the stored copies grow
          "[a-much-longer-name.example.com] [fe80::1] x"},
     };
     YavRecordingLog log;

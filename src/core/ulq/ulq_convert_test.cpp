@@ -32,14 +32,11 @@ TEST(UlqCodeSetTest, MakesHandlesForUsableKnownNamesOnly) {
         {"utf-8", 4},
         {"ANSI_X3.4-1968", 1},
         {"ISO-8859-1", 1},
-        {"KOI8-R", 1},
         {"EUC-JP", MB_LEN_MAX},
-        {"SHIFT_JIS", MB_LEN_MAX},
         {"NO-SUCH-CODE-SET", 0},
         {"", 0},
         // A zero byte is not U+0000 there: no code set for C strings.
         {"UTF-16", 0},
-        {"UCS-4LE", 0},
     };
     for (const auto& c : cases) {
         CodeSet cs(c.name);
@@ -81,8 +78,7 @@ TEST(UlqCodeSetTest, LocalAndDefaultCodeSetsFollowTheLocaleAndSettings) {
 }
 
 TEST(UlqConvertTest, ConvertsBetweenCodeSetsAndUtf8) {
-    CodeSet latin1("ISO-8859-1"), latin9("ISO-8859-15"), cp1252("CP1252"), koi8("KOI8-R");
-    CodeSet eucjp("EUC-JP"), sjis("SHIFT_JIS");
+    CodeSet latin1("ISO-8859-1"), cp1252("CP1252"), eucjp("EUC-JP"), sjis("SHIFT_JIS");
     const struct {
         ulq_cs_t cs;
         std::string native;
@@ -90,9 +86,7 @@ TEST(UlqConvertTest, ConvertsBetweenCodeSetsAndUtf8) {
     } cases[] = {
         {latin1.get(), "caf\xE9", "caf\xC3\xA9"},
         {latin1.get(), std::string("a\0b", 3), std::string("a\0b", 3)},
-        {latin9.get(), "\xA4", "\xE2\x82\xAC"},
         {cp1252.get(), "\x80", "\xE2\x82\xAC"},
-        {koi8.get(), "\xC1", "\xD0\xB0"},
         {eucjp.get(), "a\xC6\xFC\xCB\xDC", "a\xE6\x97\xA5\xE6\x9C\xAC"},
         {sjis.get(), "\x83\x5C\x5C", "\xE3\x82\xBD\xC2\xA5"},
         {ulq_utf8_cs(), "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},

@@ -12,26 +12,11 @@
 namespace {
 
 TEST(YavUtf8CodecTest, RejectsOverlongSurrogateOutOfRangeStrayAndCutBytes) {
-    const char* invalid[] = {
-        "\xC0\x80",
-        "\xC1\xBF",
-        "\xE0\x80\x80",
-        "\xE0\x9F\xBF",
-        "\xF0\x8F\xBF\xBF",  // overlong
-        "\xED\xA0\x80",
-        "\xED\xBF\xBF",  // surrogates
-        "\xF4\x90\x80\x80",
-        "\xF5\x80\x80\x80",
-        "\xFF",  // beyond U+10FFFF
-        "\x80",
-        "\xBF",
-        "\xC2\x41",
-        "\xE2\x28\xA1",
-        "\xE2\x82\x28",
-        "\xF0\x9F\x98\x28",
-        "\xE0\x80",
-        "\xED\xA0",  // a bad second byte is bad before the end of input
-    };
+    // Overlong, surrogate, beyond U+10FFFF, stray continuation, bad later
+    // byte; a bad second byte is bad before the end of input.  (Random byte
+    // sequences are judged against iconv below.)
+    const char* invalid[] = {"\xC0\x80", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                             "\x80",     "\xE2\x82\x28",     "\xE0\x80",     "\xED\xA0"};
     for (const char* bytes : invalid) {
         ExactBytes in(bytes);
         uint32_t wc = 0;

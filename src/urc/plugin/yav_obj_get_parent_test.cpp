@@ -27,12 +27,4 @@ TEST(YavObjGetParentTest, ShortensToParentOrRefuses) {
     }
 }
 
-TEST(YavObjGetParentTest, WalksUpToTheRootAndStops) {
-    YavString name("/b/docs/img/x.gif");
-    std::string walk;
-    while (yav_obj_get_parent(name)) walk += std::string(name.getData()) + " ";
-    EXPECT_EQ("/b/docs/img /b/docs /b / ", walk);
-    EXPECT_EQ(1, name.getLength());
-}
-
 }  // namespace
