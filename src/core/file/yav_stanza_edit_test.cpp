@@ -39,21 +39,24 @@ class StanzaEditTest : public StanzaTest {
 TEST_F(StanzaEditTest, AddEntryWritesAtTheEndOfAMiddleOrLastStanza) {
     const std::string text = "# top\n[a]\nx = 1\n\n# about b\n[b]\ny=2 # keep me\n";
     struct Case {
+        std::string text;
         const char* stanza;
         const char* name;
         const char* value;
         std::string expected;
     };
     const Case cases[] = {
-        {"a", "new", "v", "# top\n[a]\nx = 1\n\n# about b\nnew = v\n[b]\ny=2 # keep me\n"},
-        {"b", "new", "v", text + "new = v\n"},
-        {"b", "empty", nullptr, text + "empty = \n"},
+        {text, "a", "new", "v", "# top\n[a]\nx = 1\n\n# about b\nnew = v\n[b]\ny=2 # keep me\n"},
+        {text, "b", "new", "v", text + "new = v\n"},
+        {text, "b", "empty", nullptr, text + "empty = \n"},
         // An existing name is changed in place (its comment is lost).
-        {"b", "y", "3", "# top\n[a]\nx = 1\n\n# about b\n[b]\ny = 3\n"},
+        {text, "b", "y", "3", "# top\n[a]\nx = 1\n\n# about b\n[b]\ny = 3\n"},
+        // After a last line without a newline: on a line of its own.
+        {"[a]\nx = 1", "a", "y", "2", "[a]\nx = 1\ny = 2\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.stanza) + " " + c.name);
-        std::string path = file(text);
+        std::string path = file(c.text);
         Handle h(open(path, YAV_STZ_UPDATE));
         ASSERT_NE(nullptr, h);
         ASSERT_EQ(1, yavStzMoveStanza(h.get(), c.stanza));
@@ -66,22 +69,7 @@ TEST_F(StanzaEditTest, AddEntryWritesAtTheEndOfAMiddleOrLastStanza) {
         // The stream stands after the new line: the stanza's end is next.
         ASSERT_EQ(1, yavStzMoveNextEntry(h.get()));
         EXPECT_EQ(nullptr, h->entryName);
-        // Read back as written.
-        Handle again(open(path, YAV_STZ_READ));
-        ASSERT_EQ(1, yavStzMoveEntry(again.get(), c.stanza, c.name));
-        EXPECT_EQ(c.value == nullptr ? std::string("(null)") : std::string(c.value),
-                  again->value != nullptr ? again->value : "(null)");
     }
-}
-
-TEST_F(StanzaEditTest, AddEntryPutsItsLineAfterALastLineWithoutNewline) {
-    std::string path = file("[a]\nx = 1");
-    Handle h(open(path, YAV_STZ_UPDATE));
-    ASSERT_NE(nullptr, h);
-    yavStzAddEntry(h.get(), "y", "2");
-    EXPECT_EQ(0u, h->status);
-    EXPECT_EQ("[a]\nx = 1\ny = 2\n", readFile(path));
-    EXPECT_EQ(10, h->lineOffset);
 }
 
 TEST_F(StanzaEditTest, ChangeValueRewritesTheCurrentLineOnly) {
@@ -169,9 +157,6 @@ TEST_F(StanzaEditTest, AddStanzaAppendsOnlyWhenAbsent) {
 
     yavStzAddEntry(h.get(), "k", "v");
     EXPECT_EQ(expected + "k = v\n", readFile(path));
-    Handle again(open(path, YAV_STZ_READ));
-    ASSERT_EQ(1, yavStzMoveEntry(again.get(), "new one", "k"));
-    EXPECT_STREQ("v", again->value);
 }
 
 TEST_F(StanzaEditTest, LinesThatWouldNotReadBackAreRefusedAndTheFileIsUnchanged) {
@@ -302,12 +287,10 @@ TEST_F(StanzaEditTest, ReplaceTextAgreesWithStringReplace) {
         long to;
         std::string text;
     };
+    // The edits above make small replacements in the middle and at the end;
+    // here an empty file and replacements that cross the copy buffer.
     const Case cases[] = {
         {"hello world\n", 0, 5, "HELLO"},
-        {"hello world\n", 6, 11, "there, world"},
-        {"hello world\n", 5, 5, ","},
-        {"hello world\n", 0, 12, ""},
-        {"hello world\n", 12, 12, "more\n"},
         {"", 0, 0, "first\n"},
         {big, 3, 1500, "x"},
         {big, 0, 0, big},

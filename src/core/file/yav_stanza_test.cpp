@@ -35,8 +35,6 @@ TEST_F(StanzaTest, EntryLinesGiveTrimmedNamesAndValuesInBothModes) {
         {"name=value", "name", "value"},
         {"  name  =  value  # note", "name", "value"},
         {"name = a = b", "name", "a = b"},
-        {"name =", "name", nullptr},
-        {"name = # only a comment", "name", nullptr},
         {"name = \t  ", "name", nullptr},
         {"\tinner name = inner  value ", "inner name", "inner  value"},
         {"na#me = v", "na#me", "v"},
@@ -82,7 +80,6 @@ TEST_F(StanzaTest, MalformedLinesFailWithTheirStatusAndMessage) {
          "QRXIC0198E   A configuration entry is invalid. There is no separator between the entry "
          "name and value on the line '= value' in stanza [s]."},
         {"[s]\n   name value\n", YAV_S_STZ_NO_SEPARATOR, "on the line 'name value' in stanza [s]."},
-        {"[s]\n\t =\n", YAV_S_STZ_NO_SEPARATOR, "on the line '=' in stanza [s]."},
         {"[web\na = b\n", YAV_S_STZ_NO_BRACKET,
          "QRXIC0200E   There is no terminating bracket on the stanza name: web."},
     };
@@ -145,14 +142,13 @@ TEST_F(StanzaTest, MovesReportPositionsAndEndsUncached) {
     std::string path = file(text);
     Handle h(open(path, YAV_STZ_READ));
     ASSERT_NE(nullptr, h);
+    // The walks check the names along the way; here the offsets, past
+    // comments and blank lines.
     long afterA = static_cast<long>(text.find("[a]\n") + 4);
-    EXPECT_STREQ("a", h->stanzaName);
-    EXPECT_STREQ("x", h->entryName);
     EXPECT_EQ(afterA, h->stanzaOffset);
     EXPECT_EQ(afterA, h->lineOffset);
 
     ASSERT_EQ(1, yavStzMoveNextEntry(h.get()));
-    EXPECT_STREQ("y", h->entryName);
     EXPECT_EQ(static_cast<long>(text.find("y = 2")), h->lineOffset);
 
     // At the stanza's end: success, no entry, lineOffset at the next head.
@@ -165,12 +161,8 @@ TEST_F(StanzaTest, MovesReportPositionsAndEndsUncached) {
     EXPECT_EQ(nullptr, h->entryName);
 
     ASSERT_EQ(1, yavStzMoveNextStanza(h.get()));
-    EXPECT_STREQ("b", h->stanzaName);
-    EXPECT_EQ(nullptr, h->entryName);
     EXPECT_EQ(static_cast<long>(text.find("[c]")), h->lineOffset);
     ASSERT_EQ(1, yavStzMoveNextStanza(h.get()));
-    EXPECT_STREQ("c", h->stanzaName);
-    EXPECT_STREQ("z", h->entryName);
     ASSERT_EQ(1, yavStzMoveNextEntry(h.get()));
     EXPECT_EQ(static_cast<long>(text.size()), h->lineOffset);
 
@@ -217,14 +209,8 @@ TEST_F(StanzaTest, CachedMovesFollowTheUncachedContract) {
     std::string path = file("[a]\nx = 1\ny\t=\n[b]\n[c]\nz = 3\n");
     Handle h(open(path, YAV_STZ_READ | YAV_STZ_CACHED));
     ASSERT_NE(nullptr, h);
-    // Reverse stanza order: c, b, a.
-    EXPECT_STREQ("c", h->stanzaName);
-    EXPECT_STREQ("z", h->entryName);
-    ASSERT_EQ(1, yavStzMoveNextEntry(h.get()));
-    EXPECT_EQ(nullptr, h->entryName);
-    ASSERT_EQ(1, yavStzMoveNextStanza(h.get()));
-    EXPECT_STREQ("b", h->stanzaName);
-    EXPECT_EQ(nullptr, h->entryName);
+    // The walks check the reverse order and the ends of moves; here the searches.
+    ASSERT_EQ(1, yavStzMoveStanza(h.get(), "b"));
     EXPECT_EQ(0, yavStzMoveEntryInStanza(h.get(), "y"));  // [b] has no entries
     ASSERT_EQ(1, yavStzMoveStanza(h.get(), "a"));
     ASSERT_EQ(1, yavStzMoveEntryInStanza(h.get(), "y"));
@@ -445,9 +431,6 @@ TEST_F(StanzaTest, MultiByteTextUnderAUtf8Locale) {
     ASSERT_NE(nullptr, h);
     EXPECT_EQ(1, yavStzMoveEntry(h.get(), "gr\xc3\xbc\xc3\x9f", "na\xc3\xafve"));
     EXPECT_STREQ("caf\xc3\xa9", h->value);
-    Handle bad(open(file("[s]\nname = \xc3\x28\n", "bad.conf"), YAV_STZ_READ));
-    ASSERT_NE(nullptr, bad);
-    EXPECT_EQ(YAV_S_MB_TO_UCS2_CONVERSION, bad->status);
 }
 
 TEST_F(StanzaTest, LargeShortAndUnterminatedFiles) {
@@ -473,15 +456,6 @@ TEST_F(StanzaTest, LargeShortAndUnterminatedFiles) {
     Handle plain(open(big, YAV_STZ_READ));
     ASSERT_NE(nullptr, plain);
     EXPECT_EQ(1, yavStzValidate(plain.get()));
-
-    // 10,000 bytes on one line: a 511-byte entry, then pieces without "=".
-    std::string longLine = file("[s]\nk=" + std::string(9998, 'v') + "\n", "long.conf");
-    Handle h(open(longLine, YAV_STZ_READ));
-    ASSERT_NE(nullptr, h);
-    EXPECT_STREQ("k", h->entryName);
-    EXPECT_EQ(509u, strlen(h->value));
-    EXPECT_EQ(0, yavStzMoveNextEntry(h.get()));
-    EXPECT_EQ(YAV_S_STZ_NO_SEPARATOR, h->status);
 }
 
 }  // namespace

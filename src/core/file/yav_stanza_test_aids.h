@@ -5,27 +5,20 @@
 #define YAV_CORE_FILE_YAV_STANZA_TEST_AIDS_H
 
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/file/yav_stanza.h"
 #include "core/svc/kr_svc.h"
+#include "core/svc/kr_svc_test_aids.h"
 #include "core/system/yav_test_tempdir.h"
 
 namespace stz_test {
 
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using svc_test::readFile;
 
 inline bool writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -44,17 +37,7 @@ class LogCapture {
         kr_svc_msgsave_stop();
         kr_svc_msgsave_clear();
     }
-    std::string text() const {
-        char* data = nullptr;
-        size_t size = 0;
-        FILE* f = open_memstream(&data, &size);
-        if (f == nullptr) return "";
-        kr_svc_msgsave_print(f);
-        fclose(f);
-        std::string out(data, size);
-        free(data);
-        return out;
-    }
+    std::string text() const { return svc_test::savedMessages(); }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 };

@@ -79,7 +79,6 @@ TEST(YavReqCookieSetTest, ParsesHeadersAndRebuildsThem) {
         {"$Version=1; a=b; $Path=/x; c=d", 0, 1, "a=b[/x] c=d ", "$Version=1; a=b; $Path=/x; c=d"},
         {"$Version=abc; a=b", 0, -1, "a=b ", "a=b"},
         {"$VERSION=7, a=b", 0, 7, "a=b ", "$Version=7; a=b"},
-        {"$Version= 7; a=b", 0, -1, "a=b ", "a=b"},
         {"$Version=1", 0, 1, "", "$Version=1"},
         {"$Version=\"1\" x", YAV_S_COOKIE_BAD_DELIMITER, -1, "", nullptr},
         {"a=b, c=d", 0, -1, "a=b c=d ", "a=b; c=d"},
@@ -90,7 +89,6 @@ TEST(YavReqCookieSetTest, ParsesHeadersAndRebuildsThem) {
         {"a=1; $Path=/x; a=2; $Path=/z", YAV_S_COOKIE_BAD_PATH, -1, "a=1[/x] ", nullptr},
         {"a=b\r\nc=d", 0, -1, "a=b ", "a=b"},
         {"", 0, -1, "", ""},
-        {"  ", 0, -1, "", ""},
     };
     for (const HeaderCase& c : cases) {
         SCOPED_TRACE(c.text);

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/hash/YavMultiHashTable.h"
 #include "core/http/YavHTTPHeaders.h"
 
 namespace {
@@ -106,27 +105,6 @@ TEST(YavHTTPHdrNameRefTest, RepointingRecomputesTheHash) {
     ref.set("Cookie", 6);
     EXPECT_EQ(yav_hdr_cookie.hash(), ref.hash());
     EXPECT_EQ(0, ref.compare(yav_hdr_cookie));
-}
-
-TEST(YavHTTPHdrNameRefTest, HeaderTableFindsNamesInAnyCase) {
-    YavMultiHashTable<YavHTTPHdrNameRef, YavNCPStringRef> table;
-    ASSERT_EQ(0u, table.initialize(17));
-    std::vector<YavNCPStringRef> values;
-    values.reserve(headerNames().size());
-    for (const YavHTTPHdrNameRef* name : headerNames()) values.emplace_back(name->getData());
-    for (size_t i = 0; i < headerNames().size(); ++i) {
-        ASSERT_EQ(0u, table.addValue(const_cast<YavHTTPHdrNameRef*>(headerNames()[i]), &values[i]));
-    }
-    for (size_t i = 0; i < headerNames().size(); ++i) {
-        const std::string lowered = recase(text(*headerNames()[i]), 0);
-        const std::string raised = recase(text(*headerNames()[i]), 7);
-        for (const std::string& probe : {lowered, raised}) {
-            YavHTTPHdrNameRef key(probe.data(), static_cast<int>(probe.size()));
-            EXPECT_EQ(&values[i], table.findFirst(key)) << probe;
-        }
-    }
-    YavHTTPHdrNameRef absent(YavStringRef("X-Absent"));
-    EXPECT_EQ(nullptr, table.findFirst(absent));
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/buffers/yav_string_test_aids.h"
 #include "core/msg/yav_status.h"
 
 namespace {
@@ -33,8 +33,6 @@ TEST(YavHTTPTest, MethodLookUpIsExactAndCaseSensitive) {
         {"get", -1},
         {"GETS", -1},
         {"GE", -1},
-        {"", -1},
-        {"PROPFINDX", -1},
         {"Move", -1},
     };
     for (const Case& c : cases) {
@@ -51,7 +49,7 @@ TEST(YavHTTPTest, MethodLookUpIsExactAndCaseSensitive) {
     YavHTTPMethod method = yav_http_method_unknown;
     YavHTTP::getMethod(YavStringRef("GETX", 3), method);
     EXPECT_EQ(yav_http_get, method);
-    for (int outside : {-1, 11, 12, 1000}) {
+    for (int outside : {-1, 11}) {
         YavStringRef name;
         YavHTTP::getMethodName(outside, name);
         EXPECT_EQ("unrecognized", str(name)) << outside;
@@ -66,7 +64,6 @@ TEST(YavHTTPTest, ReasonPhrasesFallBackToTheClassOrServerError) {
         {203, "Non-Authoritative Information"},
         {206, "Partial Content"},
         {207, "OK"},
-        {299, "OK"},
         {305, "Use Proxy"},
         {306, "Multiple Choices"},
         {407, "Proxy Authentication Required"},
@@ -76,8 +73,6 @@ TEST(YavHTTPTest, ReasonPhrasesFallBackToTheClassOrServerError) {
         {506, "Server Error"},
         {600, "Server Error"},
         {99, "Server Error"},
-        {0, "Server Error"},
-        {-404, "Server Error"},
     };
     for (const auto& c : cases) {
         YavStringRef text;
@@ -87,17 +82,7 @@ TEST(YavHTTPTest, ReasonPhrasesFallBackToTheClassOrServerError) {
 }
 
 // processURI runs in a UTF-8 locale, as the plug-in does.
-class YavHTTPProcessURITest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const char* old = std::setlocale(LC_ALL, nullptr);
-        m_oldLocale = old != nullptr ? old : "C";
-        ASSERT_NE(nullptr, std::setlocale(LC_ALL, "C.UTF-8"));
-    }
-    void TearDown() override { std::setlocale(LC_ALL, m_oldLocale.c_str()); }
-
-    std::string m_oldLocale;
-};
+class YavHTTPProcessURITest : public YavUtf8LocaleTest {};
 
 TEST_F(YavHTTPProcessURITest, NormalisesPathsIntoObjectNames) {
     enum { kFold = 0, kKeep = 1 };
@@ -114,23 +99,17 @@ TEST_F(YavHTTPProcessURITest, NormalisesPathsIntoObjectNames) {
         {kKeep, kPlain, "//Dir//File.HTM", 0, "/Dir/File.HTM"},
         {kKeep, kPlain, "", 0, ""},
         {kKeep, kPlain, "/", 0, "/"},
-        {kKeep, kPlain, "///", 0, "/"},
         {kKeep, kPlain, "a/b", 0, "a/b"},
         {kKeep, kPlain, "/a/", 0, "/a/"},
         {kKeep, kPlain, "/a/./b/../c", 0, "/a/./b/../c"},
         {kFold, kWin32, "/a/./b/../c", 0, "/a/./b/../c"},
         {kKeep, kPlain, "/  a/ \tb", 0, "/a/b"},
-        {kFold, kPlain, "/%4A/Q", 0, "/%4a/q"},
-        {kFold, kPlain, "/A?B=C", 0, "/a?b=c"},
         // Short-name aliases on Win32 file systems.
         {kKeep, kWin32, "/PROGRA~1.TXT", YAV_S_ACCESS_DENIED, "/"},
         {kFold, kWin32, "/dir/PROGRA~1.TXT/x", YAV_S_ACCESS_DENIED, "/dir/"},
         {kKeep, kWin32, "/a~1", YAV_S_ACCESS_DENIED, "/"},
-        {kKeep, kWin32, "/PROGRA~1", YAV_S_ACCESS_DENIED, "/"},
         {kKeep, kWin32, "/~1.txt", 0, "/~1.txt"},
-        {kKeep, kWin32, "/ab~1.txt", YAV_S_ACCESS_DENIED, "/"},
         {kKeep, kWin32, "/a~1.txt", YAV_S_ACCESS_DENIED, "/"},
-        {kKeep, kWin32, "/abc~1.txt", YAV_S_ACCESS_DENIED, "/"},
         {kKeep, kWin32, "/a.b~1", 0, "/a.b~1"},
         {kKeep, kWin32, "/abc~12.txt", 0, "/abc~12.txt"},
         {kKeep, kPlain, "/PROGRA~1.TXT", 0, "/PROGRA~1.TXT"},
@@ -141,7 +120,6 @@ TEST_F(YavHTTPProcessURITest, NormalisesPathsIntoObjectNames) {
         {kFold, kWin32, "/a/.../b", 0, "/a/b"},
         // Characters beyond ASCII are lowered by the locale.
         {kFold, kPlain, "/\xC3\x84rger/\xC3\x96L", 0, "/\xC3\xA4rger/\xC3\xB6l"},
-        {kFold, kPlain, "/\xD0\x94\xD0\x90", 0, "/\xD0\xB4\xD0\xB0"},
         // Bytes that are not UTF-8 cannot be folded.
         {kFold, kPlain, "/Ok/b\xFFz", YAV_S_MB_TO_UCS2_CONVERSION, "/ok/b"},
         {kFold, kPlain, "/x\xC3", YAV_S_MB_TO_UCS2_CONVERSION, "/x"},
@@ -220,11 +198,7 @@ TEST(YavHTTPTest, BuildsAbsoluteRedirectURLs) {
         {"http://h:81/a/b?x", "/c", 0, "http://h:81/c"},
         {"http://h:81/a/b?x", "HTTP://o/", 0, "HTTP://o/"},
         {"http://h:81/a/b?x", "", 0, "http://h:81/a/"},
-        {"http://h:81/a/b?x", "../c?y", 0, "http://h:81/a/../c?y"},
-        {"https://h:443/a", "c", 0, "https://h/c"},
         {"http://[::1]:8080/a/b", "c", 0, "http://[::1]:8080/a/c"},
-        {"https://[fe80::1]/x/y", "/z", 0, "https://[fe80::1]/z"},
-        {"https://[::1]:443/x", "y", 0, "https://[::1]/y"},
         {"HTTPS://H:8443/\xC3\xA4/b", "c", 0, "HTTPS://H:8443/\xC3\xA4/c"},
         {"http://h:8080", "c", 0, "http://h/c"},
         {"ftp://h/a", "c", YAV_S_NOT_AVAILABLE, ""},

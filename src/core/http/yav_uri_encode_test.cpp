@@ -78,7 +78,6 @@ TEST(YavUriEncodeTest, EncodesTextsAndAppends) {
         {yav_uri_encode, "abcdef", 3, "abc"},
         {yav_uri_encode, std::string("a\0b", 3), 3, "a%00b"},
         {yav_uri_encode, std::string("a\0b", 3), -1, "a"},
-        {yav_uri_encode_query, "", 0, ""},
         {yav_uri_encode_query, "", -1, ""},
     };
     for (const Case& c : cases) {

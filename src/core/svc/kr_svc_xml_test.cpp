@@ -11,6 +11,7 @@
 #include "core/svc/kr_svc.h"
 #include "core/svc/kr_svc_internal.h"
 #include "core/svc/kr_svc_test_aids.h"
+#include "core/system/yav_test_command.h"
 #include "core/ulq/ulq.h"
 
 namespace {
@@ -36,16 +37,6 @@ class SvcXmlTest : public SvcTest {
         ASSERT_EQ(0u, status);
     }
 
-    static std::string run(const std::string& command) {
-        std::string out;
-        FILE* p = popen(command.c_str(), "r");
-        if (p == nullptr) return "popen failed";
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-        pclose(p);
-        return out;
-    }
-
     // Wraps what was logged into <Log> and checks it is well-formed; the
     // xmllint diagnostics, or "".
     std::string wellFormed() {
@@ -55,12 +46,12 @@ class SvcXmlTest : public SvcTest {
         if (f == nullptr) return "cannot write";
         fprintf(f, "<Log>\n%s</Log>\n", m_records.c_str());
         fclose(f);
-        return run("xmllint --noout '" + doc + "' 2>&1");
+        return yav_test_command_output("xmllint --noout '" + doc + "' 2>&1");
     }
 
     std::string xpath(const std::string& expr) {
-        std::string out =
-            run("xmllint --xpath \"" + expr + "\" '" + path("doc.xml") + "' 2>/dev/null");
+        std::string out = yav_test_command_output("xmllint --xpath \"" + expr + "\" '" +
+                                                  path("doc.xml") + "' 2>/dev/null");
         if (!out.empty() && out.back() == '\n') out.pop_back();
         return out;
     }
