@@ -11,41 +11,21 @@
 
 namespace {
 
-std::vector<unsigned char> expectedString(const std::string& text, unsigned char fill) {
-    std::vector<unsigned char> bytes;
-    uint32_t counted = static_cast<uint32_t>(text.size()) + 1;
-    yav_put_u32(&bytes, counted);
-    yav_put_bytes(&bytes, text.data(), text.size());
-    bytes.push_back(0);
-    while (bytes.size() % 4 != 0) bytes.push_back(fill);
-    return bytes;
-}
-
 TEST(YavProxyIFMsgStringTest, EncodesLengthTextZeroAndUnwrittenPadding) {
-    struct Case {
-        std::string text;
-        int size;
-    };
-    const std::vector<Case> cases = {
-        {"", 8}, {"a", 8}, {"ab", 8}, {"abc", 8}, {"abcd", 12}, {"abcdefg", 12}, {"abcdefgh", 16},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        YavProxyIFMsgString value;
-        value.set(YavStringRef(c.text.c_str()));
-        EXPECT_EQ(c.size, value.marshal(nullptr, 0));
-        int written = 0;
-        std::vector<unsigned char> bytes = yav_marshal_bytes(value, &written);
-        EXPECT_EQ(c.size, written);
-        EXPECT_EQ(expectedString(c.text, 0xEE), bytes);
-
-        YavExactBlock block(bytes);
-        YavProxyIFMsgString back;
-        EXPECT_EQ(c.size, back.unmarshal(block.data(), block.size()));
-        EXPECT_EQ(c.text, std::string(back.get().getData(), back.get().getLength()));
+    const std::vector<std::pair<std::string, size_t>> cases = {
+        {"", 8}, {"a", 8}, {"abc", 8}, {"abcd", 12}, {"abcdefg", 12}, {"abcdefgh", 16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        YavProxyIFMsgString value, back;
+        value.set(YavStringRef(c.first.c_str()));
+        std::vector<unsigned char> expected;
+        yav_put_string(&expected, c.first);
+        ASSERT_EQ(c.second, expected.size());
+        auto block = yav_expect_round_trip(value, expected, &back);
+        EXPECT_EQ(c.first, std::string(back.get().getData(), back.get().getLength()));
         EXPECT_TRUE(back.get().isTerminated());
         // Zero copy: the text is the block's own bytes.
-        EXPECT_EQ(reinterpret_cast<const char*>(block.data() + 4), back.get().getData());
+        EXPECT_EQ(reinterpret_cast<const char*>(block->data() + 4), back.get().getData());
     }
 }
 
@@ -114,60 +94,39 @@ TEST(YavProxyIFMsgStringTest, TraceFormOfStringAndBufferIsAsciiUriEncoded) {
 }
 
 TEST(YavProxyIFMsgBufferTest, EncodesLengthBytesAndPadding) {
-    for (int n : {0, 1, 3, 4, 5, 8, 13}) {
+    for (int n : {0, 1, 3, 4, 5, 13}) {
         SCOPED_TRACE(n);
-        std::vector<unsigned char> payload;
+        std::vector<unsigned char> payload, expected;
         for (int i = 0; i < n; ++i) payload.push_back(static_cast<unsigned char>(0xA0 + i));
         YavBuffer source;
         source.refer(payload.data(), n);
-        YavProxyIFMsgBuffer value;
+        YavProxyIFMsgBuffer value, back;
         value.set(source);
-        int expectedSize = 4 + n + (4 - n % 4) % 4;
-        EXPECT_EQ(expectedSize, value.marshal(nullptr, 0));
-        int written = 0;
-        std::vector<unsigned char> bytes = yav_marshal_bytes(value, &written);
-        ASSERT_EQ(expectedSize, written);
-        std::vector<unsigned char> expected;
         yav_put_u32(&expected, static_cast<uint32_t>(n));
         expected.insert(expected.end(), payload.begin(), payload.end());
-        while (expected.size() % 4 != 0) expected.push_back(0xEE);
-        EXPECT_EQ(expected, bytes);
-
-        YavExactBlock block(bytes);
-        YavProxyIFMsgBuffer back;
-        EXPECT_EQ(expectedSize, back.unmarshal(block.data(), block.size()));
+        expected.resize(static_cast<size_t>(4 + n + (4 - n % 4) % 4), 0xEE);
+        auto block = yav_expect_round_trip(value, expected, &back);
         ASSERT_EQ(n, back.get().getLen());
         EXPECT_EQ(payload,
                   std::vector<unsigned char>(back.get().getData(), back.get().getData() + n));
         if (n > 0) {
-            EXPECT_EQ(block.data() + 4, back.get().getData());
+            EXPECT_EQ(block->data() + 4, back.get().getData());
         }
     }
 }
 
 TEST(YavProxyIFMsgIntTest, EncodesNativeWordAndTracesDecimal) {
-    const std::vector<std::pair<int, const char*>> cases = {{0, "0"},
-                                                            {7, "7"},
-                                                            {-5, "-5"},
-                                                            {2147483647, "2147483647"},
-                                                            {-2147483647 - 1, "-2147483648"}};
+    const std::vector<std::pair<int, const char*>> cases = {
+        {0, "0"}, {-5, "-5"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}};
     for (const auto& c : cases) {
-        YavProxyIFMsgInt value(c.first);
-        EXPECT_EQ(4, value.marshal(nullptr, 0));
-        int written = 0;
-        std::vector<unsigned char> bytes = yav_marshal_bytes(value, &written);
-        ASSERT_EQ(4, written);
-        int32_t native;
-        memcpy(&native, bytes.data(), 4);
-        EXPECT_EQ(c.first, native);
+        YavProxyIFMsgInt value(c.first), back;
+        std::vector<unsigned char> expected;
+        yav_put_u32(&expected, static_cast<uint32_t>(c.first));
+        yav_expect_round_trip(value, expected, &back);
+        EXPECT_EQ(c.first, back.get());
         YavString out;
         ASSERT_EQ(0u, value.createString(&out));
         EXPECT_STREQ(c.second, out.getData());
-
-        YavExactBlock block(bytes);
-        YavProxyIFMsgInt back;
-        EXPECT_EQ(4, back.unmarshal(block.data(), block.size()));
-        EXPECT_EQ(c.first, back.get());
     }
     YavProxyIFMsgInt counter(41);
     counter.increment();

@@ -4,8 +4,12 @@
 #ifndef YAV_MSG_CORE_YAV_MSG_TEST_AIDS_H
 #define YAV_MSG_CORE_YAV_MSG_TEST_AIDS_H
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "msg/core/YavProxyIFMsgData.h"
@@ -52,6 +56,31 @@ inline void yav_put_u32(std::vector<unsigned char>* bytes, uint32_t v) {
 }
 inline void yav_put_bytes(std::vector<unsigned char>* bytes, const char* s, size_t n) {
     bytes->insert(bytes->end(), s, s + n);
+}
+
+// A string as marshal writes it: length + 1, the text, a zero byte, then
+// fill up to the next multiple of 4.
+inline void yav_put_string(std::vector<unsigned char>* bytes, const std::string& text,
+                           unsigned char fill = 0xEE) {
+    yav_put_u32(bytes, static_cast<uint32_t>(text.size()) + 1);
+    yav_put_bytes(bytes, text.c_str(), text.size() + 1);
+    while (bytes->size() % 4 != 0) bytes->push_back(fill);
+}
+
+// Checks that value measures and marshals to exactly expected (padding that
+// marshal leaves unwritten shows as 0xEE), then reads expected back into
+// *back from an exact block, which it returns: what back read refers into it.
+inline std::unique_ptr<YavExactBlock> yav_expect_round_trip(
+    const YavProxyIFMsgData& value, const std::vector<unsigned char>& expected,
+    YavProxyIFMsgData* back) {
+    const int size = static_cast<int>(expected.size());
+    EXPECT_EQ(size, value.marshal(nullptr, 0));
+    int written = 0;
+    EXPECT_EQ(expected, yav_marshal_bytes(value, &written));
+    EXPECT_EQ(size, written);
+    std::unique_ptr<YavExactBlock> block(new YavExactBlock(expected));
+    EXPECT_EQ(size, back->unmarshal(block->data(), block->size()));
+    return block;
 }
 
 #endif  // YAV_MSG_CORE_YAV_MSG_TEST_AIDS_H

@@ -192,51 +192,44 @@ TEST_F(ConfigAnswerTest, BadAnswersAreRefusedWithoutReadingPastThem) {
     };
     Elements twoAnnounced = oneHost;
     twoAnnounced[1] = hosts(2);
-    const Posts old = {{"old", 1}};
-    const struct {
+    const YavCfgBytes noValue = yav_cfg_cat({yav_cfg_int(0), yav_cfg_str("k")});
+    const YavCfgBytes unterminatedName =
+        yav_cfg_cat({yav_cfg_int(0), yav_cfg_u32(3), {'a', 'b', 'c', 'd'}});
+    const YavCfgBytes lyingLength = yav_cfg_cat({yav_cfg_int(0), yav_cfg_u32(0x7FFFFFFF)});
+    struct Case {
         const char* what;
         Elements elements;
-        unsigned cut;
         yav_status_t status;
-        Posts post;    // afterwards
-        size_t hosts;  // afterwards
-    } cases[] = {
-        {"no element", {}, 0, YAV_S_UNMARSHAL_FAILED, old, 1},
-        {"count too short", {YavCfgBytes{1, 2}}, 0, YAV_S_UNMARSHAL_FAILED, old, 1},
-        {"no identifier", {yav_cfg_int(1), YavCfgBytes{1, 0}}, 0, YAV_S_UNMARSHAL_FAILED, old, 1},
-        {"pair without value",
-         {yav_cfg_int(1), yav_cfg_cat({yav_cfg_int(0), yav_cfg_str("k")})},
-         0,
-         YAV_S_UNMARSHAL_FAILED,
-         old,
-         1},
-        {"unterminated name, no value",
-         {yav_cfg_int(1), yav_cfg_cat({yav_cfg_int(0), yav_cfg_u32(3), {'a', 'b', 'c', 'd'}})},
-         0,
-         YAV_S_UNMARSHAL_FAILED,
-         old,
-         1},
+        size_t hosts = 1;           // afterwards
+        Posts post = {{"old", 1}};  // afterwards
+        unsigned cut = 0;
+    };
+    const Case cases[] = {
+        {"no element", {}, YAV_S_UNMARSHAL_FAILED},
+        {"count too short", {YavCfgBytes{1, 2}}, YAV_S_UNMARSHAL_FAILED},
+        {"no identifier", {yav_cfg_int(1), YavCfgBytes{1, 0}}, YAV_S_UNMARSHAL_FAILED},
+        {"pair without value", {yav_cfg_int(1), noValue}, YAV_S_UNMARSHAL_FAILED},
+        {"unterminated name, no value", {yav_cfg_int(1), unterminatedName}, YAV_S_UNMARSHAL_FAILED},
         {"entry broken after a good one",
-         {yav_cfg_int(2), post("a", 1), yav_cfg_cat({yav_cfg_int(0), yav_cfg_u32(0x7FFFFFFF)})},
-         0,
+         {yav_cfg_int(2), post("a", 1), lyingLength},
          YAV_S_UNMARSHAL_FAILED,
-         {{"a", 1}},
-         1},
+         1,
+         {{"a", 1}}},
         {"element longer than the region",
          {yav_cfg_int(1), post("a", 1)},
-         4,
          YAV_S_IPC_NO_MORE_SEGMENTS,
-         old,
-         1},
-        {"negative host count", {yav_cfg_int(1), hosts(-1)}, 0, YAV_S_UNMARSHAL_FAILED, old, 1},
-        {"more hosts announced than sent", twoAnnounced, 0, YAV_S_NO_MEMORY, old, 1},
-        {"host cut after its branch", Elements(oneHost.begin(), oneHost.begin() + 4), 0,
-         YAV_S_NO_MEMORY, old, 0},
-        {"map size 0", withMap(0, "<default>", "r"), 0, YAV_S_UNMARSHAL_FAILED, old, 0},
-        {"negative map size", withMap(-1, "<default>", "r"), 0, YAV_S_UNMARSHAL_FAILED, old, 0},
-        {"first pair not <default>", withMap(1, "GET", "r"), 0, YAV_S_UNMARSHAL_FAILED, old, 0},
-        {"more map entries announced", withMap(3, "<default>", "r"), 0, YAV_S_NO_MEMORY, old, 0},
-        {"bad action set", withMap(1, "<default>", "x[a"), 0, YAV_S_URC_INVALID_ACTION_SET, old, 0},
+         1,
+         {{"old", 1}},
+         4},
+        {"negative host count", {yav_cfg_int(1), hosts(-1)}, YAV_S_UNMARSHAL_FAILED},
+        {"more hosts announced than sent", twoAnnounced, YAV_S_NO_MEMORY},
+        {"host cut after its branch", Elements(oneHost.begin(), oneHost.begin() + 4),
+         YAV_S_NO_MEMORY, 0},
+        {"map size 0", withMap(0, "<default>", "r"), YAV_S_UNMARSHAL_FAILED, 0},
+        {"negative map size", withMap(-1, "<default>", "r"), YAV_S_UNMARSHAL_FAILED, 0},
+        {"first pair not <default>", withMap(1, "GET", "r"), YAV_S_UNMARSHAL_FAILED, 0},
+        {"more map entries announced", withMap(3, "<default>", "r"), YAV_S_NO_MEMORY, 0},
+        {"bad action set", withMap(1, "<default>", "x[a"), YAV_S_URC_INVALID_ACTION_SET, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

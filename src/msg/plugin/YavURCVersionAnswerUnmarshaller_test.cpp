@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <map>
 #include <random>
 #include <string>
 
@@ -151,80 +152,64 @@ TEST_F(YavURCVersionAnswerTest, WriterRefusesCallsOutOfOrderAndHalfBranches) {
 // A malformed answer fails with a status and one error line; the cache
 // stays exactly as it was.
 TEST_F(YavURCVersionAnswerTest, MalformedAnswersLeaveTheCacheAlone) {
+    typedef YavUrcWireChain C;
+    typedef YavWireValue V;
     const unsigned char zeros[24] = {0};
-    const YavBytes v = YavWireValue().buf(m_new.bytes(), 20).bytes();
-    // A chain that holds the new version, for the cases that fail later.
-    auto versioned = [this] { return YavUrcWireChain().version(m_new); };
+    const YavBytes v = V().buf(m_new.bytes(), 20).bytes();
+    const C versioned = C().version(m_new);  // for the cases that fail later
     const struct {
         const char* what;
-        YavBytes chain;
+        C chain;
         yav_status_t status;
-        const char* id;
     } cases[] = {
-        {"no element", {}, YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
-        {"19-byte version", YavUrcWireChain().element(YavWireValue().buf(zeros, 19)).bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"21-byte version", YavUrcWireChain().element(YavWireValue().buf(zeros, 21)).bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"version cut short", YavUrcWireChain().element(v, 16).bytes(), YAV_S_UNMARSHAL_FAILED,
-         "QRXIC0517E"},
-        {"element past region", YavUrcWireChain().element(v, 4096).bytes(),
-         YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
-        {"no count", versioned().element(YavWireValue().str("/b")).bytes(),
-         YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
-        {"unterminated branch",
-         versioned()
-             .element(YavWireValue().unterminated("/b"))
-             .element(YavWireValue().u32(0))
-             .bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"count too high", versioned().branch("/b", 3).entry("/b/1", "*").bytes(),
-         YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
-        {"count into next branch",
-         versioned().branch("/b", 2).entry("/1", "*").branch("/c", 0).bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"count too low", versioned().branch("/b", 1).entry("/1", "*").entry("/2", "r").bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"negative count", versioned().branch("/b", -1).entry("/1", "*").bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"8-byte count",
-         versioned()
-             .element(YavWireValue().str("/b"))
-             .element(YavWireValue().u32(1).u32(0))
-             .bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"2-byte count",
-         versioned()
-             .element(YavWireValue().str("/b"))
-             .element(YavWireValue().u32(0).bytes(), 2)
-             .bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"entry without value",
-         versioned().branch("/b", 1).element(YavWireValue().str("/b/x")).bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"value past element",
-         versioned().branch("/b", 1).element(YavWireValue().str("/b/x").u32(9).u32(0x72)).bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
+        {"no element", C(), YAV_S_IPC_NO_MORE_SEGMENTS},
+        {"19-byte version", C().element(V().buf(zeros, 19)), YAV_S_UNMARSHAL_FAILED},
+        {"21-byte version", C().element(V().buf(zeros, 21)), YAV_S_UNMARSHAL_FAILED},
+        {"version cut short", C().element(v, 16), YAV_S_UNMARSHAL_FAILED},
+        {"element past region", C().element(v, 4096), YAV_S_IPC_NO_MORE_SEGMENTS},
+        {"no count", C(versioned).element(V().str("/b")), YAV_S_IPC_NO_MORE_SEGMENTS},
+        {"unterminated branch", C(versioned).element(V().unterminated("/b")).element(V().u32(0)),
+         YAV_S_UNMARSHAL_FAILED},
+        {"count too high", C(versioned).branch("/b", 3).entry("/b/1", "*"),
+         YAV_S_IPC_NO_MORE_SEGMENTS},
+        {"count into next branch", C(versioned).branch("/b", 2).entry("/1", "*").branch("/c", 0),
+         YAV_S_UNMARSHAL_FAILED},
+        {"count too low", C(versioned).branch("/b", 1).entry("/1", "*").entry("/2", "r"),
+         YAV_S_UNMARSHAL_FAILED},
+        {"negative count", C(versioned).branch("/b", -1).entry("/1", "*"), YAV_S_UNMARSHAL_FAILED},
+        {"8-byte count", C(versioned).element(V().str("/b")).element(V().u32(1).u32(0)),
+         YAV_S_UNMARSHAL_FAILED},
+        {"2-byte count", C(versioned).element(V().str("/b")).element(V().u32(0).bytes(), 2),
+         YAV_S_UNMARSHAL_FAILED},
+        {"entry without value", C(versioned).branch("/b", 1).element(V().str("/b/x")),
+         YAV_S_UNMARSHAL_FAILED},
+        {"value past element", C(versioned).branch("/b", 1).element(V().str("/x").u32(9).u32(7)),
+         YAV_S_UNMARSHAL_FAILED},
         {"unterminated value",
-         versioned().branch("/b", 1).element(YavWireValue().str("/b/x").unterminated("rw")).bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
+         C(versioned).branch("/b", 1).element(V().str("/x").unterminated("rw")),
+         YAV_S_UNMARSHAL_FAILED},
         {"unterminated name",
-         versioned().branch("/b", 1).element(YavWireValue().unterminated("/b/xy").str("r")).bytes(),
-         YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
-        {"unclosed [", versioned().branch("/b", 2).entry("/1", "*").entry("/2", "x[a").bytes(),
-         YAV_S_URC_INVALID_ACTION_SET, "QRXIC1153E"},
+         C(versioned).branch("/b", 1).element(V().unterminated("/xy").str("r")),
+         YAV_S_UNMARSHAL_FAILED},
+        {"unclosed [", C(versioned).branch("/b", 2).entry("/1", "*").entry("/2", "x[a"),
+         YAV_S_URC_INVALID_ACTION_SET},
         {"unclosed [ later",
-         versioned().branch("/b", 1).entry("/1", "r").branch("/c", 1).entry("/2", "[g]r[h").bytes(),
-         YAV_S_URC_INVALID_ACTION_SET, "QRXIC1153E"},
+         C(versioned).branch("/b", 1).entry("/1", "r").branch("/c", 1).entry("/2", "[g]r[h"),
+         YAV_S_URC_INVALID_ACTION_SET},
     };
+    // The message each refusal logs.
+    const std::map<yav_status_t, std::string> ids = {{YAV_S_UNMARSHAL_FAILED, "QRXIC0517E"},
+                                                     {YAV_S_IPC_NO_MORE_SEGMENTS, "QRXIC0519E"},
+                                                     {YAV_S_URC_INVALID_ACTION_SET, "QRXIC1153E"}};
     loadOld();
     for (const auto& c : cases) {
-        EXPECT_EQ(c.status, read(c.chain)) << c.what;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.status, read(c.chain.bytes()));
         expectOld(c.what);
-        ASSERT_EQ(1u, m_log.lines.size()) << c.what;
-        EXPECT_EQ(yav_log_error, m_log.lines[0].severity) << c.what;
-        EXPECT_EQ("Tessaro", m_log.lines[0].component) << c.what;
-        EXPECT_NE(std::string::npos, m_log.lines[0].text.find(c.id)) << c.what;
+        ASSERT_EQ(1u, m_log.lines.size());
+        EXPECT_EQ(yav_log_error, m_log.lines[0].severity);
+        EXPECT_EQ("Tessaro", m_log.lines[0].component);
+        EXPECT_NE(std::string::npos, m_log.lines[0].text.find(ids.at(c.status)));
         m_log.lines.clear();
     }
 }

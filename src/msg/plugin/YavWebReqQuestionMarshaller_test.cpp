@@ -108,46 +108,50 @@ TEST(YavWebReqQuestionMarshallerTest, WritesEveryPartOfAFullSecureRequestReadInO
     }
 }
 
+// A plain request for "/" from "ip" whose HTTP buffer is http ("-": not
+// available); the string element it gives.
+YavTestBytes presetMinimal(YavTestExchange& ex, const std::string& http) {
+    if (http == "-") {
+        ex.request.presets.set("getHTTPBuffer", YAV_S_NOT_AVAILABLE);
+    } else {
+        ex.request.presets.set("getHTTPBuffer", 0, http);
+    }
+    ex.request.presets.set("getClientIP", 0, "ip");
+    ex.request.presets.set("getURI", 0, "/");
+    ex.request.presets.set("getQuery", YAV_S_NOT_AVAILABLE);
+    ex.request.presets.set("getSecurity", 0, "", 0);
+    YavTestBytes strings;
+    yav_test_put_string(&strings, "ip");
+    yav_test_put_string(&strings, "/");
+    return strings;
+}
+
+std::vector<YavTestBytes> marshalled(YavTestExchange& ex) {
+    YavWebReqQuestionMarshaller q(&ex.trans);
+    YavTestRegion region(4096);
+    EXPECT_EQ(0u, q.marshal(region.allocator));
+    return region.elements();
+}
+
 TEST(YavWebReqQuestionMarshallerTest, PlainRequestWithoutServerViewHasThreeElements) {
     YavTestExchange ex;
     ex.request.setServer(nullptr);
-    ex.request.presets.set("getHTTPBuffer", 0, kHTTP);
-    ex.request.presets.set("getClientIP", 0, "::1");
-    ex.request.presets.set("getURI", 0, "/abcd");
-    ex.request.presets.set("getQuery", YAV_S_NOT_AVAILABLE);
-    ex.request.presets.set("getSecurity", 0, "", 0);
-    YavWebReqQuestionMarshaller q(&ex.trans);
-    YavTestRegion region(4096);
-    ASSERT_EQ(0u, q.marshal(region.allocator));
-
-    YavTestBytes strings;
-    yav_test_put_string(&strings, "::1");
-    yav_test_put_string(&strings, "/abcd");
+    YavTestBytes strings = presetMinimal(ex, kHTTP);
     std::vector<YavTestBytes> expected = {yav_test_ints({Q::kHTTPMessage | Q::kClientIP | Q::kURI}),
                                           yav_test_raw(kHTTP), strings};
-    EXPECT_EQ(expected, region.elements());
+    EXPECT_EQ(expected, marshalled(ex));
     EXPECT_EQ(-1, ex.log.indexOf("ssl.getID()"));
 }
 
 TEST(YavWebReqQuestionMarshallerTest, EmptyHTTPMessageSetsItsFlagButWritesNoElement) {
     YavTestExchange ex;
-    ex.request.presets.set("getHTTPBuffer", 0, "");
-    ex.request.presets.set("getClientIP", 0, "ip");
-    ex.request.presets.set("getURI", 0, "/");
-    ex.request.presets.set("getSecurity", 0, "", 0);
+    YavTestBytes strings = presetMinimal(ex, ""), server;
     ex.server->presets.set("getPort", 0, "", 80);
-    YavWebReqQuestionMarshaller q(&ex.trans);
-    YavTestRegion region(4096);
-    ASSERT_EQ(0u, q.marshal(region.allocator));
-
-    YavTestBytes strings, server;
-    yav_test_put_string(&strings, "ip");
-    yav_test_put_string(&strings, "/");
     yav_test_put_int(&server, 0x4);
     yav_test_put_int(&server, 80);
     std::vector<YavTestBytes> expected = {
         yav_test_ints({Q::kHTTPMessage | Q::kClientIP | Q::kURI | Q::kServer}), strings, server};
-    EXPECT_EQ(expected, region.elements());
+    EXPECT_EQ(expected, marshalled(ex));
 }
 
 TEST(YavWebReqQuestionMarshallerTest, CertificateWithOnlyASubjectGivesOneString) {
@@ -156,17 +160,8 @@ TEST(YavWebReqQuestionMarshallerTest, CertificateWithOnlyASubjectGivesOneString)
     ex.ssl->setClientCert(cert);
     cert->presets.set("getSubjectDN", 0, "CN=bob");
     ex.request.setServer(nullptr);
-    ex.request.presets.set("getHTTPBuffer", YAV_S_NOT_AVAILABLE);
-    ex.request.presets.set("getClientIP", 0, "ip");
-    ex.request.presets.set("getURI", 0, "/");
+    YavTestBytes strings = presetMinimal(ex, "-"), ssl;
     ex.request.presets.set("getSecurity", 0, "", -1);
-    YavWebReqQuestionMarshaller q(&ex.trans);
-    YavTestRegion region(4096);
-    ASSERT_EQ(0u, q.marshal(region.allocator));
-
-    YavTestBytes strings, ssl;
-    yav_test_put_string(&strings, "ip");
-    yav_test_put_string(&strings, "/");
     // Session ID not offered; the session can request a certificate.
     yav_test_put_int(&ssl, 0x8 | 0x2);
     yav_test_put_int(&ssl, 1);
@@ -174,47 +169,39 @@ TEST(YavWebReqQuestionMarshallerTest, CertificateWithOnlyASubjectGivesOneString)
     yav_test_put_string(&ssl, "CN=bob");
     std::vector<YavTestBytes> expected = {yav_test_ints({Q::kClientIP | Q::kURI | Q::kSSLSession}),
                                           strings, ssl};
-    EXPECT_EQ(expected, region.elements());
+    EXPECT_EQ(expected, marshalled(ex));
     ASSERT_EQ(1u, ex.trans.lines.size());
     EXPECT_EQ(expectedLine(YAV_S_MARSHAL_HTTP_BUFFER, YAV_S_NOT_AVAILABLE),
               ex.trans.lines[0].second);
 }
 
-// One view failure: what is logged, what marshal returns and which flag is
-// then clear.
-struct ViewFailure {
-    const char* view;  // "req" or "srv"
-    const char* op;
-    yav_status_t status;
-    yav_status_t logged;  // 0 = nothing logged
-    yav_status_t result;
-    int clearFlag;
-};
-
+// A failing request getter: what is logged, what marshal returns and which
+// flag is then clear.
 TEST(YavWebReqQuestionMarshallerTest, FailingViewsAreLoggedOrSkippedAsDocumented) {
     const yav_status_t kOther = YAV_S_INVALID_PARAMETER;
-    const ViewFailure cases[] = {
-        {"req", "getHTTPBuffer", YAV_S_NOT_SUPPORTED, YAV_S_MARSHAL_HTTP_BUFFER, 0,
-         Q::kHTTPMessage},
-        {"req", "getHTTPBuffer", kOther, YAV_S_MARSHAL_HTTP_BUFFER, 0, Q::kHTTPMessage},
-        {"req", "getClientIP", YAV_S_NOT_AVAILABLE, YAV_S_MARSHAL_CLIENT_IP, 0, Q::kClientIP},
-        {"req", "getClientIP", kOther, YAV_S_MARSHAL_CLIENT_IP, 0, Q::kClientIP},
-        {"req", "getURI", YAV_S_NOT_SUPPORTED, YAV_S_MARSHAL_URI, 0, Q::kURI},
-        {"req", "getQuery", kOther, 0, 0, Q::kQuery},
-        {"req", "getConnectionID", YAV_S_NOT_AVAILABLE, 0, 0, Q::kConnectionID},
-        {"req", "getWSARequested", kOther, 0, 0, Q::kWSARequested},
-        {"req", "getWSAUser", YAV_S_NOT_SUPPORTED, 0, 0, Q::kWSAUser},
-        {"req", "getSecurity", YAV_S_NOT_SUPPORTED, YAV_S_MARSHAL_SECURITY_LEVEL,
-         YAV_S_NOT_SUPPORTED, 0},
-        {"req", "getSecurity", kOther, YAV_S_MARSHAL_SECURITY_LEVEL, kOther, 0},
+    const struct {
+        const char* op;
+        yav_status_t status;
+        yav_status_t logged;  // 0 = nothing logged
+        yav_status_t result;
+        int clearFlag;
+    } cases[] = {
+        {"getHTTPBuffer", YAV_S_NOT_SUPPORTED, YAV_S_MARSHAL_HTTP_BUFFER, 0, Q::kHTTPMessage},
+        {"getHTTPBuffer", kOther, YAV_S_MARSHAL_HTTP_BUFFER, 0, Q::kHTTPMessage},
+        {"getClientIP", YAV_S_NOT_AVAILABLE, YAV_S_MARSHAL_CLIENT_IP, 0, Q::kClientIP},
+        {"getClientIP", kOther, YAV_S_MARSHAL_CLIENT_IP, 0, Q::kClientIP},
+        {"getURI", YAV_S_NOT_SUPPORTED, YAV_S_MARSHAL_URI, 0, Q::kURI},
+        {"getQuery", kOther, 0, 0, Q::kQuery},
+        {"getConnectionID", YAV_S_NOT_AVAILABLE, 0, 0, Q::kConnectionID},
+        {"getWSARequested", kOther, 0, 0, Q::kWSARequested},
+        {"getWSAUser", YAV_S_NOT_SUPPORTED, 0, 0, Q::kWSAUser},
+        {"getSecurity", YAV_S_NOT_SUPPORTED, YAV_S_MARSHAL_SECURITY_LEVEL, YAV_S_NOT_SUPPORTED, 0},
+        {"getSecurity", kOther, YAV_S_MARSHAL_SECURITY_LEVEL, kOther, 0},
     };
-    for (const ViewFailure& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.op) + " " + std::to_string(c.status));
         FullExchange f;
-        YavRecordingView* view = std::string(c.view) == "req"
-                                     ? static_cast<YavRecordingView*>(&f.ex.request)
-                                     : static_cast<YavRecordingView*>(f.ex.server);
-        view->presets.set(c.op, c.status);
+        f.ex.request.presets.set(c.op, c.status);
         YavWebReqQuestionMarshaller q(&f.ex.trans);
         YavTestRegion region(4096);
         EXPECT_EQ(c.result, q.marshal(region.allocator));
@@ -244,10 +231,7 @@ TEST(YavWebReqQuestionMarshallerTest, FailingServerGettersLeaveTheirValueOut) {
         SCOPED_TRACE(c.op);
         FullExchange f;
         f.ex.server->presets.set(c.op, YAV_S_NOT_AVAILABLE);
-        YavWebReqQuestionMarshaller q(&f.ex.trans);
-        YavTestRegion region(4096);
-        ASSERT_EQ(0u, q.marshal(region.allocator));
-        std::vector<YavTestBytes> elements = region.elements();
+        std::vector<YavTestBytes> elements = marshalled(f.ex);
         ASSERT_EQ(5u, elements.size());
         EXPECT_EQ(yav_test_ints({c.serverFlags}),
                   YavTestBytes(elements[3].begin(), elements[3].begin() + 4));

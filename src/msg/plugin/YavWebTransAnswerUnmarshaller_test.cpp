@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,8 +48,8 @@ struct ViewCommandCase {
     yav_status_t message;
 };
 
-TEST_F(YavWebTransAnswerTest, ViewCommandsCallTheirOperationAndLogTheirMessageOnFailure) {
-    const std::vector<ViewCommandCase> cases = {
+const std::vector<ViewCommandCase>& viewCommandCases() {
+    static const std::vector<ViewCommandCase> cases = {
         {yav_cmd_nv(yav_req_add_header, "X-A", "1"), "req", "addHeader", "req.addHeader(X-A,1)",
          YAV_S_REQ_ADD_HEADER},
         {yav_cmd_nv(yav_req_set_header, "X-B", "two"), "req", "setHeader", "req.setHeader(X-B,two)",
@@ -81,8 +82,12 @@ TEST_F(YavWebTransAnswerTest, ViewCommandsCallTheirOperationAndLogTheirMessageOn
         {yav_cmd_int(yav_rsp_set_response_sub_code, -7), "rsp", "setSubCode", "rsp.setSubCode(-7)",
          YAV_S_RSP_SET_SUB_CODE},
     };
+    return cases;
+}
+
+TEST_F(YavWebTransAnswerTest, ViewCommandsCallTheirOperationAndLogTheirMessageOnFailure) {
     const YavWireValue later = yav_cmd_nv(yav_req_add_header, "X-Later", "1");
-    for (const ViewCommandCase& c : cases) {
+    for (const ViewCommandCase& c : viewCommandCases()) {
         SCOPED_TRACE(c.call);
         {
             YavTestExchange ex;
@@ -95,10 +100,7 @@ TEST_F(YavWebTransAnswerTest, ViewCommandsCallTheirOperationAndLogTheirMessageOn
         }
         {
             YavTestExchange ex;
-            YavRecordingView& view = std::string(c.view) == "req"
-                                         ? static_cast<YavRecordingView&>(ex.request)
-                                         : static_cast<YavRecordingView&>(ex.response);
-            view.presets.set(c.op, YAV_S_INVALID_PARAMETER);
+            ex.view(c.view).presets.set(c.op, YAV_S_INVALID_PARAMETER);
             EXPECT_EQ(YAV_S_INVALID_PARAMETER, run(ex, {c.cmd, later}));
             EXPECT_EQ(std::vector<std::string>{c.call}, ex.log.matching(c.call));
             EXPECT_EQ(0, ex.log.count("req.addHeader(X-Later"));
@@ -119,28 +121,21 @@ TEST_F(YavWebTransAnswerTest, UnreadableValueIsLoggedWithTheCommandsMessage) {
         int cmd;
         yav_status_t message;
     };
-    const std::vector<Case> cases = {
-        {yav_req_add_header, YAV_S_REQ_ADD_HEADER},
-        {yav_req_set_header, YAV_S_REQ_SET_HEADER},
-        {yav_req_remove_header, YAV_S_REQ_SET_HEADER},
-        {yav_req_set_method, YAV_S_REQ_SET_METHOD},
-        {yav_req_set_uri, YAV_S_REQ_SET_URI},
-        {yav_req_set_version, YAV_S_REQ_SET_VERSION},
-        {yav_req_set_query, YAV_S_REQ_SET_QUERY},
+    // The commands with a value: those of viewCommandCases() and these.
+    std::vector<Case> cases = {
         {yav_req_set_body, YAV_S_REQ_SET_BODY},
-        {yav_req_set_web_log_user, YAV_S_REQ_SET_WEB_LOG_USER},
         {yav_req_get_body, YAV_S_REQ_GET_BODY},
-        {yav_rsp_add_header, YAV_S_RSP_ADD_HEADER},
-        {yav_rsp_set_header, YAV_S_RSP_SET_HEADER},
-        {yav_rsp_set_response_code, YAV_S_RSP_SET_CODE},
         {yav_rsp_set_body, YAV_S_RSP_SET_BODY},
         {yav_rsp_set_body_from_file, YAV_S_RSP_SET_BODY},
-        {yav_rsp_set_content_type, YAV_S_RSP_SET_CONTENT_TYPE},
         {yav_rsp_set_trace_level, YAV_S_SET_TRACE_LEVEL},
         {yav_rsp_capture_rsp, YAV_S_RSP_CAPTURE},
-        {yav_rsp_set_response_sub_code, YAV_S_RSP_SET_SUB_CODE},
         {yav_rsp_urc_version, YAV_S_URC_VERSION_NOT_SENT},
     };
+    for (const ViewCommandCase& v : viewCommandCases()) {
+        uint32_t code;
+        memcpy(&code, v.cmd.bytes().data(), 4);
+        if (v.cmd.bytes().size() > 4) cases.push_back({static_cast<int>(code), v.message});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cmd);
         YavTestExchange ex;
@@ -276,11 +271,8 @@ TEST_F(YavWebTransAnswerTest, FailingBodyStepsAreLoggedAndStopTheRest) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.view) + "." + c.op);
         YavTestExchange ex;
-        YavRecordingView& view = std::string(c.view) == "req"
-                                     ? static_cast<YavRecordingView&>(ex.request)
-                                     : static_cast<YavRecordingView&>(ex.response);
         ex.request.presets.set("setBody", 0);
-        view.presets.set(c.op, YAV_S_NO_MEMORY);
+        ex.view(c.view).presets.set(c.op, YAV_S_NO_MEMORY);
         EXPECT_EQ(YAV_S_NO_MEMORY,
                   run(ex, {yav_cmd_buf(yav_req_set_body, "q"), yav_cmd_buf(yav_rsp_set_body, "r"),
                            yav_cmd_str(yav_rsp_set_body_from_file, "/f")}));
@@ -397,38 +389,36 @@ TEST_F(YavWebTransAnswerTest, RefusedClientCertRequestFailsTheRequestAndIgnoresT
 }
 
 TEST_F(YavWebTransAnswerTest, CaptureTakesHostURIAndSecurityOfTheRequest) {
-    // The failing step ("" for none) and the call expected at the end.
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", "rsp.setCaptureRsp(target,vhost-7,/shop/cart,1)"},
-        {"getURI-absent", "rsp.setCaptureRsp(target,vhost-7,,1)"},
-        {"getVHostID", ""},
-        {"getURI", ""},
-        {"getSecurity", ""},
-        {"setCaptureRsp", "rsp.setCaptureRsp(target,vhost-7,/shop/cart,1)"},
+    const std::string full = "rsp.setCaptureRsp(target,vhost-7,/shop/cart,1)";
+    // A step that gives status (none for ""), and the capture call then made.
+    const struct {
+        const char* view;
+        const char* op;
+        yav_status_t status;
+        std::string call;
+    } cases[] = {
+        {"", "", 0, full},
+        {"req", "getURI", YAV_S_NOT_AVAILABLE, "rsp.setCaptureRsp(target,vhost-7,,1)"},
+        {"srv", "getVHostID", YAV_S_INVALID_PARAMETER, ""},
+        {"req", "getURI", YAV_S_INVALID_PARAMETER, ""},
+        {"req", "getSecurity", YAV_S_INVALID_PARAMETER, ""},
+        {"rsp", "setCaptureRsp", YAV_S_INVALID_PARAMETER, full},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
+        SCOPED_TRACE(std::string(c.op) + " " + yav_hex(c.status));
         YavTestExchange ex;
-        ex.server->presets.set("getVHostID", c.first == "getVHostID" ? YAV_S_INVALID_PARAMETER : 0,
-                               "vhost-7");
-        ex.request.presets.set("getURI",
-                               c.first == "getURI"          ? YAV_S_INVALID_PARAMETER
-                               : c.first == "getURI-absent" ? YAV_S_NOT_AVAILABLE
-                                                            : 0,
-                               "/shop/cart");
-        ex.request.presets.set("getSecurity",
-                               c.first == "getSecurity" ? YAV_S_INVALID_PARAMETER : 0, "", 1);
-        ex.response.presets.set("setCaptureRsp",
-                                c.first == "setCaptureRsp" ? YAV_S_INVALID_PARAMETER : 0);
-        const bool fails = !c.first.empty() && c.first != "getURI-absent";
-        EXPECT_EQ(fails ? YAV_S_INVALID_PARAMETER : 0u,
-                  run(ex, {yav_cmd_str(yav_rsp_capture_rsp, "target")}));
-        EXPECT_EQ(c.second.empty() ? 0 : 1,
-                  ex.log.count(c.second.empty() ? "rsp.setCaptureRsp(" : c.second));
+        ex.server->presets.set("getVHostID", 0, "vhost-7");
+        ex.request.presets.set("getURI", 0, "/shop/cart");
+        ex.request.presets.set("getSecurity", 0, "", 1);
+        ex.response.presets.set("setCaptureRsp", 0);
+        if (*c.view != '\0') ex.view(c.view).presets.set(c.op, c.status);
+        const bool fails = c.status == YAV_S_INVALID_PARAMETER;
+        EXPECT_EQ(fails ? c.status : 0u, run(ex, {yav_cmd_str(yav_rsp_capture_rsp, "target")}));
+        EXPECT_EQ(c.call.empty() ? 0 : 1,
+                  ex.log.count(c.call.empty() ? "rsp.setCaptureRsp(" : c.call));
         ASSERT_EQ(fails ? 1u : 0u, ex.trans.lines.size());
         if (fails) {
-            EXPECT_TRUE(yav_logged_status(ex.trans.lines[0].second, YAV_S_RSP_CAPTURE,
-                                          YAV_S_INVALID_PARAMETER));
+            EXPECT_TRUE(yav_logged_status(ex.trans.lines[0].second, YAV_S_RSP_CAPTURE, c.status));
         }
     }
     YavTestExchange ex;

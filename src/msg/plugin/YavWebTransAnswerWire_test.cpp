@@ -69,25 +69,11 @@ TEST(YavWebTransAnswerWireTest, WriterProducesTheHandComputedLayoutOfEveryForm) 
     ASSERT_EQ(0u, w.add(yav_rsp_set_keep_alive));
     ASSERT_EQ(0u, w.finish());
 
-    YavWireChain expected;
-    expected.element(YavWireValue().u32(3).u32(6));
-    expected.element(YavWireValue().u32(1).u32(7).raw("X-User", 7).pad().u32(4).raw("bob", 4));
-    expected.element(YavWireValue().u32(4).u32(5).raw("/a/b", 5).pad());
-    expected.element(YavWireValue()
-                         .u32(8)
-                         .u32(3)
-                         .u32(2)
-                         .raw("u", 2)
-                         .pad()
-                         .u32(2)
-                         .raw("v", 2)
-                         .pad()
-                         .u32(2)
-                         .raw("w", 2)
-                         .pad());
-    expected.element(YavWireValue().u32(24).u32(404));
-    expected.element(YavWireValue().u32(25).u32(5).raw("hello", 5).pad());
-    expected.element(YavWireValue().u32(30));
+    // Codes and values by number: the layout is the point here.
+    const YavWireChain expected =
+        yav_answer(3, {yav_cmd_nv(1, "X-User", "bob"), yav_cmd_str(4, "/a/b"),
+                       yav_cmd_list(8, {"u", "v", "w"}), yav_cmd_int(24, 404),
+                       yav_cmd_buf(25, "hello"), yav_cmd(30)});
     // The writer leaves padding bytes unwritten; the heap segment starts
     // zeroed, as the hand-made chain pads with zeros.
     EXPECT_EQ(expected.bytes(), f.bytes());
@@ -168,49 +154,45 @@ TEST(YavWebTransAnswerWireTest, WriterRefusesMalformedAnswers) {
 // TheCommandsMessage and per primitive in msg/core.)
 TEST(YavWebTransAnswerWireTest, MalformedAnswersAreRefusedWithStatusAndLogLine) {
     const YavWireValue good = yav_cmd_str(yav_req_set_uri, "/ok");
+    const YavWireValue keepAlive = yav_cmd(yav_rsp_set_keep_alive);
+    const yav_status_t kBad = YAV_S_INVALID_TRANSACTION;  // logged without a status
     struct Case {
         const char* name;
         YavWireChain chain;
         yav_status_t status;
         yav_status_t message;
-        yav_status_t loggedStatus;  // 0: the message takes no status
     };
-    std::vector<Case> cases;
-    cases.push_back(
-        {"no first element", YavWireChain(), YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
-    cases.push_back({"short first element", YavWireChain().element(YavWireValue().u32(1)),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
-    cases.push_back({"unknown response code", yav_answer(yav_max_proxy_rsp_code, {good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
-    cases.push_back({"negative response code", yav_answer(-1, {good}), YAV_S_UNMARSHAL_FAILED,
-                     YAV_S_INVALID_TRANSACTION, 0});
-    cases.push_back({"command without whole code",
-                     yav_answer(1, {}).element(YavWireValue().raw("\x01\x00", 2)).element(good),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_INVALID_TRANSACTION, 0});
-    cases.push_back({"element longer than region",
-                     yav_answer(1, {}).element(yav_cmd(yav_rsp_set_keep_alive).bytes(), 4000),
-                     YAV_S_IPC_NO_MORE_SEGMENTS, YAV_S_INVALID_TRANSACTION, 0});
-    cases.push_back({"web log user of 2", yav_answer(1, {yav_cmd_list(8, {"a", "b"}), good}),
-                     YAV_S_INVALID_COMMAND, YAV_S_REQ_SET_WEB_LOG_USER, YAV_S_INVALID_COMMAND});
-    cases.push_back({"web log user of 4",
-                     yav_answer(1, {yav_cmd_list(8, {"a", "b", "c", "d"}), good}),
-                     YAV_S_INVALID_COMMAND, YAV_S_REQ_SET_WEB_LOG_USER, YAV_S_INVALID_COMMAND});
-    cases.push_back({"web log user unterminated",
-                     yav_answer(1, {yav_cmd(8).u32(3).str("a").unterminated("bcd").str("e"), good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_SET_WEB_LOG_USER, YAV_S_UNMARSHAL_FAILED});
-    cases.push_back({"version of 19", yav_answer(1, {yav_cmd_buf(38, std::string(19, 'v')), good}),
-                     YAV_S_INVALID_COMMAND, YAV_S_URC_VERSION_NOT_SENT, YAV_S_INVALID_COMMAND});
-    cases.push_back({"version of 21", yav_answer(1, {yav_cmd_buf(38, std::string(21, 'v')), good}),
-                     YAV_S_INVALID_COMMAND, YAV_S_URC_VERSION_NOT_SENT, YAV_S_INVALID_COMMAND});
-    cases.push_back({"unterminated string",
-                     yav_answer(1, {yav_cmd(yav_req_set_uri).unterminated("/abcd"), good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_SET_URI, YAV_S_UNMARSHAL_FAILED});
-    cases.push_back({"unterminated header value",
-                     yav_answer(1, {yav_cmd(yav_rsp_set_header).str("A").unterminated("bc"), good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_RSP_SET_HEADER, YAV_S_UNMARSHAL_FAILED});
-    cases.push_back({"bytes after the value",
-                     yav_answer(1, {yav_cmd_int(yav_rsp_set_response_code, 200).u32(0), good}),
-                     YAV_S_UNMARSHAL_FAILED, YAV_S_RSP_SET_CODE, YAV_S_UNMARSHAL_FAILED});
+    const Case cases[] = {
+        {"no first element", YavWireChain(), YAV_S_UNMARSHAL_FAILED, kBad},
+        {"short first element", YavWireChain().element(YavWireValue().u32(1)),
+         YAV_S_UNMARSHAL_FAILED, kBad},
+        {"unknown response code", yav_answer(yav_max_proxy_rsp_code, {good}),
+         YAV_S_UNMARSHAL_FAILED, kBad},
+        {"negative response code", yav_answer(-1, {good}), YAV_S_UNMARSHAL_FAILED, kBad},
+        {"command without whole code",
+         yav_answer(1, {}).element(YavWireValue().raw("\x01\x00", 2)).element(good),
+         YAV_S_UNMARSHAL_FAILED, kBad},
+        {"element longer than region", yav_answer(1, {}).element(keepAlive.bytes(), 4000),
+         YAV_S_IPC_NO_MORE_SEGMENTS, kBad},
+        {"web log user of 2", yav_answer(1, {yav_cmd_list(8, {"a", "b"}), good}),
+         YAV_S_INVALID_COMMAND, YAV_S_REQ_SET_WEB_LOG_USER},
+        {"web log user of 4", yav_answer(1, {yav_cmd_list(8, {"a", "b", "c", "d"}), good}),
+         YAV_S_INVALID_COMMAND, YAV_S_REQ_SET_WEB_LOG_USER},
+        {"web log user unterminated",
+         yav_answer(1, {yav_cmd(8).u32(3).str("a").unterminated("bcd").str("e"), good}),
+         YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_SET_WEB_LOG_USER},
+        {"version of 19", yav_answer(1, {yav_cmd_buf(38, std::string(19, 'v')), good}),
+         YAV_S_INVALID_COMMAND, YAV_S_URC_VERSION_NOT_SENT},
+        {"version of 21", yav_answer(1, {yav_cmd_buf(38, std::string(21, 'v')), good}),
+         YAV_S_INVALID_COMMAND, YAV_S_URC_VERSION_NOT_SENT},
+        {"unterminated string", yav_answer(1, {yav_cmd(4).unterminated("/abcd"), good}),
+         YAV_S_UNMARSHAL_FAILED, YAV_S_REQ_SET_URI},
+        {"unterminated header value",
+         yav_answer(1, {yav_cmd(yav_rsp_set_header).str("A").unterminated("bc"), good}),
+         YAV_S_UNMARSHAL_FAILED, YAV_S_RSP_SET_HEADER},
+        {"bytes after the value", yav_answer(1, {yav_cmd_int(24, 200).u32(0), good}),
+         YAV_S_UNMARSHAL_FAILED, YAV_S_RSP_SET_CODE},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         YavTestExchange ex;
@@ -221,10 +203,10 @@ TEST(YavWebTransAnswerWireTest, MalformedAnswersAreRefusedWithStatusAndLogLine) 
         EXPECT_EQ(nullptr, ex.trans.getURCVersion());
         ASSERT_EQ(1u, ex.trans.lines.size());
         const std::string& line = ex.trans.lines[0].second;
-        if (c.loggedStatus == 0) {
+        if (c.message == kBad) {
             EXPECT_EQ(0u, line.rfind(yav_msg_id(c.message), 0)) << line;
         } else {
-            EXPECT_TRUE(yav_logged_status(line, c.message, c.loggedStatus)) << line;
+            EXPECT_TRUE(yav_logged_status(line, c.message, c.status)) << line;
         }
     }
 }

@@ -60,9 +60,6 @@ inline YavTestBytes yav_test_ints(std::initializer_list<int32_t> values) {
     }
     return b;
 }
-inline void yav_test_pad(YavTestBytes* b) {
-    while (b->size() % 4 != 0) b->push_back(0);
-}
 inline void yav_test_put_string(YavTestBytes* b, const std::string& s) {
     const YavWireValue v = YavWireValue().str(s);
     b->insert(b->end(), v.bytes().begin(), v.bytes().end());

@@ -107,7 +107,9 @@ TEST(YavPluginVirtualHostListTest, ListDeletesItsHosts) {
 // Readers look hosts up while a writer replaces the whole list many times.
 // Under the read lock a reader must always see one complete generation:
 // every host it finds carries the branch of the same generation as the
-// list's head.
+// list's head.  The writer replaces the list at least kMinGenerations times
+// and goes on until the readers have made kMinLookups look-ups, so that the
+// two sides overlap however the threads are scheduled.
 struct ReplaceRun {
     YavPluginVirtualHostList list;
     std::atomic<bool> done{false};
@@ -115,17 +117,12 @@ struct ReplaceRun {
     std::atomic<long> torn{0};
     std::atomic<int> started{0};
     static constexpr int kHosts = 20;
-    // The writer replaces the list at least kMinGenerations times and goes
-    // on until the readers have made kMinLookups look-ups, so that the two
-    // sides overlap however the threads are scheduled.
     static constexpr int kMinGenerations = 300;
     static constexpr long kMinLookups = 20000;
     static constexpr int kMaxGenerations = 1000000;
+    // Look-ups the writer waits for after each replacement.
+    static constexpr long kLookupsPerGeneration = kMinLookups / kMinGenerations + 1;
 };
-
-// Look-ups the writer waits for after each replacement; kMinGenerations of
-// them make kMinLookups.
-constexpr long kLookupsPerGeneration = ReplaceRun::kMinLookups / ReplaceRun::kMinGenerations + 1;
 
 bool fillGeneration(YavPluginVirtualHostList* list, int generation) {
     std::string branch = "gen" + std::to_string(generation);
@@ -191,7 +188,7 @@ TEST(YavPluginVirtualHostListTest, ReadersSeeWholeListWhileWriterReplacesIt) {
         // Let the readers look at this generation before the next one: on a
         // loaded machine the writer could otherwise take the lock again and
         // again while the readers wait.
-        const long seen = run.lookups.load() + kLookupsPerGeneration;
+        const long seen = run.lookups.load() + ReplaceRun::kLookupsPerGeneration;
         while (run.lookups.load() < seen) sched_yield();
     }
     run.done = true;

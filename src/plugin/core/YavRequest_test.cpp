@@ -105,10 +105,7 @@ TEST(YavRequestTest, FullURLFailuresLeaveItUnbuilt) {
     for (const Case& c : cases) {
         YavTestExchange ex;
         presetPlainRequest(ex, c.port);
-        YavRecordingView& view = std::string(c.view) == "req"
-                                     ? static_cast<YavRecordingView&>(ex.request)
-                                     : static_cast<YavRecordingView&>(*ex.server);
-        if (std::string(c.op) != "none") view.presets.set(c.op, c.status);
+        if (std::string(c.op) != "none") ex.view(c.view).presets.set(c.op, c.status);
         yav_status_t status = 0;
         fullURL(ex.request, &status);
         EXPECT_EQ(c.expected, status) << c.op;
@@ -117,9 +114,7 @@ TEST(YavRequestTest, FullURLFailuresLeaveItUnbuilt) {
         presetPlainRequest(ex);
         EXPECT_EQ("http://host/a", fullURL(ex.request, &status)) << c.op;
     }
-}
-
-TEST(YavRequestTest, FullURLWithoutServerViewIsNotAvailable) {
+    // Without a server view.
     YavRecordingRequest request;
     request.presets.set("getSecurity", 0, "", 0);
     yav_status_t status = 0;
@@ -176,9 +171,7 @@ TEST(YavRequestTest, ContentLengthParsesTheWholeHeaderValue) {
             EXPECT_EQ(c.length, length) << c.value;
         }
     }
-}
-
-TEST(YavRequestTest, ContentLengthPassesOnAFailingHeaderRead) {
+    // No header, or a failing header read, passes its status on.
     YavRecordingRequest request;
     unsigned int length = 0;
     EXPECT_EQ(YAV_S_NOT_AVAILABLE, request.getContentLength(&length));
@@ -233,28 +226,24 @@ TEST(YavRequestTest, RequestDeletesItsServerAndSSLSessionViews) {
 }
 
 TEST(YavCachedRequestTest, KnowsOnlyItsVirtualHostURIAndSecurity) {
-    YavCachedRequest request(YavStringRef("vhost-1"), YavStringRef("/a/b"), 1);
     YavStringRef text;
-    int security = 0;
+    int security = -1;
+    // "uri/security" as the request reports them.
+    auto state = [&](YavCachedRequest& r) {
+        EXPECT_EQ(0u, r.getURI(&text));
+        EXPECT_EQ(0u, r.getSecurity(&security));
+        return yav_test_text(text) + "/" + std::to_string(security);
+    };
+    YavCachedRequest request(YavStringRef("vhost-1"), YavStringRef("/a/b"), 1);
     ASSERT_NE(nullptr, request.getServer());
     EXPECT_EQ(0u, request.getServer()->getVHostID(&text));
     EXPECT_EQ("vhost-1", yav_test_text(text));
-    EXPECT_EQ(0u, request.getURI(&text));
-    EXPECT_EQ("/a/b", yav_test_text(text));
-    EXPECT_EQ(0u, request.getSecurity(&security));
-    EXPECT_EQ(1, security);
+    EXPECT_EQ("/a/b/1", state(request));
     EXPECT_EQ(0u, request.setURI(YavStringRef("/c")));
     EXPECT_EQ(0u, request.setSecurity(0));
-    EXPECT_EQ(0u, request.getURI(&text));
-    EXPECT_EQ("/c", yav_test_text(text));
-    EXPECT_EQ(0u, request.getSecurity(&security));
-    EXPECT_EQ(0, security);
-
+    EXPECT_EQ("/c/0", state(request));
     YavCachedRequest empty;
-    EXPECT_EQ(0u, empty.getURI(&text));
-    EXPECT_TRUE(text.isEmpty());
-    EXPECT_EQ(0u, empty.getSecurity(&security));
-    EXPECT_EQ(0, security);
+    EXPECT_EQ("/0", state(empty));
 }
 
 TEST(YavCachedRequestTest, EveryOtherOperationIsNotOfferedOrAbsent) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
 
 #include "core/msg/yav_status.h"
@@ -42,8 +41,6 @@ TEST(YavServerTest, PortStringRefusesBadOrFailingPortsOnEveryCall) {
         {0, 0, YAV_S_INVALID_SYS_INPUT},
         {0, -1, YAV_S_INVALID_SYS_INPUT},
         {0, 65536, YAV_S_INVALID_SYS_INPUT},
-        {0, INT_MAX, YAV_S_INVALID_SYS_INPUT},
-        {0, INT_MIN, YAV_S_INVALID_SYS_INPUT},
         {1, 0, YAV_S_NOT_SUPPORTED},
         {YAV_S_NOT_AVAILABLE, 0, YAV_S_NOT_AVAILABLE},
     };
@@ -80,7 +77,7 @@ TEST(YavCachedServerTest, HandsOutItsIDAndOffersNothingElse) {
     EXPECT_EQ(YAV_S_NOT_SUPPORTED, server.getPortString(&port));
 }
 
-TEST(YavSSLSessionTest, DefaultsOfASessionWithoutOverrides) {
+TEST(YavSSLSessionTest, DefaultsOfASessionAndItsCertificateViewsLifetime) {
     YavRecordingSSLSession session;
     YavBuffer id;
     EXPECT_EQ(YAV_S_NOT_SUPPORTED, session.getID(&id));
@@ -88,9 +85,6 @@ TEST(YavSSLSessionTest, DefaultsOfASessionWithoutOverrides) {
     EXPECT_EQ(YAV_S_NOT_SUPPORTED, session.requestClientCert());
     EXPECT_EQ(nullptr, session.getClientCert());
     EXPECT_FALSE(session.isClientCertRequested());
-}
-
-TEST(YavSSLSessionTest, SessionDestroysItsCertificateView) {
     bool firstGone = false;
     bool secondGone = false;
     {

@@ -207,15 +207,33 @@ class YavRecordingHeaders {
     }
 };
 
+// A getter with the parameter out: records "view.name()", then hands out
+// the preset of name, else returns fallback (which may use out).
+#define YAV_RECORDING_GETTER(name, Param, fallback)         \
+    yav_status_t name(Param out) override {                 \
+        return getOr(#name, out, [&] { return fallback; }); \
+    }
+
+// An action without arguments: records "view.name()", then returns its
+// preset status, else what Base::name returns.
+#define YAV_RECORDING_ACTION(name, Base)    \
+    yav_status_t name() override {          \
+        record(#name);                      \
+        return result(#name, Base::name()); \
+    }
+// setName(text): records it; once it succeeds getName returns text.
+#define YAV_RECORDING_SETTER(Name)                              \
+    yav_status_t set##Name(const YavStringRef& text) override { \
+        return setter("set" #Name, "get" #Name, text);          \
+    }
+
 class YavRecordingServer : public YavServer, public YavRecordingView {
   public:
     explicit YavRecordingServer(YavTestCallLog* log = nullptr) : YavRecordingView(log, "srv") {}
 
-    yav_status_t getVHostID(YavStringRef* id) override {
-        return getOr("getVHostID", id, notOffered);
-    }
-    yav_status_t getName(YavStringRef* name) override { return getOr("getName", name, notOffered); }
-    yav_status_t getPort(int* port) override { return getOr("getPort", port, notOffered); }
+    YAV_RECORDING_GETTER(getVHostID, YavStringRef*, notOffered())
+    YAV_RECORDING_GETTER(getName, YavStringRef*, notOffered())
+    YAV_RECORDING_GETTER(getPort, int*, notOffered())
 };
 
 class YavRecordingClientCert : public YavClientCert, public YavRecordingView {
@@ -226,15 +244,9 @@ class YavRecordingClientCert : public YavClientCert, public YavRecordingView {
         if (m_destroyed != nullptr) *m_destroyed = true;
     }
 
-    yav_status_t getIssuerDN(YavStringRef* dn) override {
-        return getOr("getIssuerDN", dn, notOffered);
-    }
-    yav_status_t getSubjectDN(YavStringRef* dn) override {
-        return getOr("getSubjectDN", dn, notOffered);
-    }
-    yav_status_t getSerialNumber(YavStringRef* s) override {
-        return getOr("getSerialNumber", s, notOffered);
-    }
+    YAV_RECORDING_GETTER(getIssuerDN, YavStringRef*, notOffered())
+    YAV_RECORDING_GETTER(getSubjectDN, YavStringRef*, notOffered())
+    YAV_RECORDING_GETTER(getSerialNumber, YavStringRef*, notOffered())
 
   private:
     bool* m_destroyed;  // set to true by the destructor when not null
@@ -244,9 +256,7 @@ class YavRecordingSSLSession : public YavSSLSession, public YavRecordingView {
   public:
     explicit YavRecordingSSLSession(YavTestCallLog* log = nullptr) : YavRecordingView(log, "ssl") {}
 
-    yav_status_t getID(YavBuffer* id) override {
-        return getOr("getID", id, [&] { return YavSSLSession::getID(id); });
-    }
+    YAV_RECORDING_GETTER(getID, YavBuffer*, YavSSLSession::getID(out))
     bool canRequestClientCert() override {
         return flagOr("canRequestClientCert",
                       [&] { return YavSSLSession::canRequestClientCert(); });
@@ -268,12 +278,8 @@ class YavRecordingSSLSession : public YavSSLSession, public YavRecordingView {
     yav_status_t getNCPHeader(const YavStringRef& name, YavNCPStringRef* value) override {        \
         return getHeader("getNCPHeader", name, value);                                            \
     }                                                                                             \
-    yav_status_t getNextUTF8Header(YavStringRef* value) override {                                \
-        return getOr("getNextUTF8Header", value, notOffered);                                     \
-    }                                                                                             \
-    yav_status_t getNextNCPHeader(YavNCPStringRef* value) override {                              \
-        return getOr("getNextNCPHeader", value, notOffered);                                      \
-    }                                                                                             \
+    YAV_RECORDING_GETTER(getNextUTF8Header, YavStringRef*, notOffered())                          \
+    YAV_RECORDING_GETTER(getNextNCPHeader, YavNCPStringRef*, notOffered())                        \
     yav_status_t setHeader(const YavStringRef& name, const YavStringRefT<char>& value) override { \
         record("setHeader", {yav_test_text(name), yav_test_text(value)});                         \
         yav_status_t status = result("setHeader", 0);                                             \
@@ -286,14 +292,8 @@ class YavRecordingSSLSession : public YavSSLSession, public YavRecordingView {
         if (status == 0) headers.headers.emplace_back(yav_test_text(name), yav_test_text(value)); \
         return status;                                                                            \
     }                                                                                             \
-    yav_status_t finalizeHeader() override {                                                      \
-        record("finalizeHeader");                                                                 \
-        return result("finalizeHeader", Base::finalizeHeader());                                  \
-    }                                                                                             \
-    yav_status_t finalizeBody() override {                                                        \
-        record("finalizeBody");                                                                   \
-        return result("finalizeBody", Base::finalizeBody());                                      \
-    }                                                                                             \
+    YAV_RECORDING_ACTION(finalizeHeader, Base)                                                    \
+    YAV_RECORDING_ACTION(finalizeBody, Base)                                                      \
                                                                                                   \
   private:                                                                                        \
     /* The preset, else the value of the header name, else "not there". */                        \
@@ -337,22 +337,14 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
         if (status == 0) headers.remove(yav_test_text(name));
         return status;
     }
-    yav_status_t getQuery(YavStringRef* query) override {
-        return getOr("getQuery", query, notOffered);
-    }
-    yav_status_t setQuery(const YavStringRef& query) override {
-        return setter("setQuery", "getQuery", query);
-    }
-    yav_status_t getURI(YavStringRef* uri) override { return getOr("getURI", uri, notOffered); }
-    yav_status_t setURI(const YavStringRef& uri) override {
-        return setter("setURI", "getURI", uri);
-    }
+    YAV_RECORDING_GETTER(getQuery, YavStringRef*, notOffered())
+    YAV_RECORDING_SETTER(Query)
+    YAV_RECORDING_GETTER(getURI, YavStringRef*, notOffered())
+    YAV_RECORDING_SETTER(URI)
     yav_status_t getClientIP(YavStringRef& ip) override {
         return getOr("getClientIP", &ip, notOffered);
     }
-    yav_status_t getSecurity(int* security) override {
-        return getOr("getSecurity", security, notOffered);
-    }
+    YAV_RECORDING_GETTER(getSecurity, int*, notOffered())
     yav_status_t setSecurity(const int security) override {
         record("setSecurity", {std::to_string(security)});
         return result("setSecurity", YavRequest::setSecurity(security));
@@ -360,25 +352,15 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
     yav_status_t getMethod(YavHTTPMethod* method) override {
         return getOr("getMethodCode", method, notOffered);
     }
-    yav_status_t getMethod(YavStringRef* method) override {
-        return getOr("getMethod", method, notOffered);
-    }
+    YAV_RECORDING_GETTER(getMethod, YavStringRef*, notOffered())
     yav_status_t setMethod(YavHTTPMethod method) override {
         record("setMethodCode", {std::to_string(static_cast<int>(method))});
         return result("setMethodCode", 0);
     }
-    yav_status_t setMethod(const YavStringRef& method) override {
-        return setter("setMethod", "getMethod", method);
-    }
-    yav_status_t getVersion(YavStringRef* version) override {
-        return getOr("getVersion", version, notOffered);
-    }
-    yav_status_t setVersion(const YavStringRef& version) override {
-        return setter("setVersion", "getVersion", version);
-    }
-    yav_status_t getPostData(YavBuffer* data) override {
-        return getOr("getPostData", data, notOffered);
-    }
+    YAV_RECORDING_SETTER(Method)
+    YAV_RECORDING_GETTER(getVersion, YavStringRef*, notOffered())
+    YAV_RECORDING_SETTER(Version)
+    YAV_RECORDING_GETTER(getPostData, YavBuffer*, notOffered())
     yav_status_t setBody(const YavBuffer& body) override {
         record("setBody", {yav_test_text(body)});
         return result("setBody", YavRequest::setBody(body));
@@ -387,27 +369,15 @@ class YavRecordingRequest : public YavRequest, public YavRecordingView {
         record("retrieveBody", {std::to_string(size)});
         return result("retrieveBody", YavRequest::retrieveBody(size));
     }
-    yav_status_t getHTTPBuffer(YavBuffer* raw) override {
-        return getOr("getHTTPBuffer", raw, notOffered);
-    }
-    yav_status_t getConnectionID(YavStringRef* id) override {
-        return getOr("getConnectionID", id, [&] { return YavRequest::getConnectionID(id); });
-    }
-    yav_status_t getWSAUser(YavStringRef* user) override {
-        return getOr("getWSAUser", user, [&] { return YavRequest::getWSAUser(user); });
-    }
+    YAV_RECORDING_GETTER(getHTTPBuffer, YavBuffer*, notOffered())
+    YAV_RECORDING_GETTER(getConnectionID, YavStringRef*, YavRequest::getConnectionID(out))
+    YAV_RECORDING_GETTER(getWSAUser, YavStringRef*, YavRequest::getWSAUser(out))
     yav_status_t setWSAUser(YavStringRef* user) override {
         record("setWSAUser", {yav_test_text(user)});
         return result("setWSAUser", YavRequest::setWSAUser(user));
     }
-    yav_status_t requestWSA() override {
-        record("requestWSA");
-        return result("requestWSA", YavRequest::requestWSA());
-    }
-    yav_status_t setWSARequested() override {
-        record("setWSARequested");
-        return result("setWSARequested", YavRequest::setWSARequested());
-    }
+    YAV_RECORDING_ACTION(requestWSA, YavRequest)
+    YAV_RECORDING_ACTION(setWSARequested, YavRequest)
     yav_status_t getWSARequested(bool& requested) override {
         return getOr("getWSARequested", &requested,
                      [&] { return YavRequest::getWSARequested(requested); });
@@ -457,12 +427,8 @@ class YavRecordingResponse : public YavResponse, public YavRecordingView {
                              std::to_string(secure), std::to_string(version)});
         return result("setCookie", 0);
     }
-    yav_status_t getBody(YavBuffer* body) override {
-        return getOr("getBody", body, [&] { return YavResponse::getBody(body); });
-    }
-    yav_status_t getHTTPBuffer(YavBuffer* raw) override {
-        return getOr("getHTTPBuffer", raw, [&] { return YavResponse::getHTTPBuffer(raw); });
-    }
+    YAV_RECORDING_GETTER(getBody, YavBuffer*, YavResponse::getBody(out))
+    YAV_RECORDING_GETTER(getHTTPBuffer, YavBuffer*, YavResponse::getHTTPBuffer(out))
     yav_status_t setBody(const YavBuffer& data) override {
         record("setBody", {yav_test_text(data)});
         return result("setBody", 0);
@@ -471,25 +437,19 @@ class YavRecordingResponse : public YavResponse, public YavRecordingView {
         record("setBodyFromFile", {yav_test_text(path)});
         return result("setBodyFromFile", 0);
     }
-    yav_status_t getCode(int* code) override {
-        return getOr("getCode", code, [&] { return YavResponse::getCode(code); });
-    }
+    YAV_RECORDING_GETTER(getCode, int*, YavResponse::getCode(out))
     yav_status_t setCode(int code) override {
         record("setCode", {std::to_string(code)});
         yav_status_t status = result("setCode", 0);
         if (status == 0) presets.set("getCode", 0, std::string(), code);
         return status;
     }
-    yav_status_t getSubCode(int* subCode) override {
-        return getOr("getSubCode", subCode, [&] { return YavResponse::getSubCode(subCode); });
-    }
+    YAV_RECORDING_GETTER(getSubCode, int*, YavResponse::getSubCode(out))
     yav_status_t setSubCode(int subCode) override {
         record("setSubCode", {std::to_string(subCode)});
         return result("setSubCode", YavResponse::setSubCode(subCode));
     }
-    yav_status_t getContentType(YavNCPStringRef* type) override {
-        return getOr("getContentType", type, [&] { return YavResponse::getContentType(type); });
-    }
+    YAV_RECORDING_GETTER(getContentType, YavNCPStringRef*, YavResponse::getContentType(out))
     yav_status_t setContentType(const YavStringRef& type) override {
         record("setContentType", {yav_test_text(type)});
         return result("setContentType", 0);
@@ -504,17 +464,9 @@ class YavRecordingResponse : public YavResponse, public YavRecordingView {
                                  std::to_string(security)});
         return result("setCaptureRsp", YavResponse::setCaptureRsp(target, vhostId, uri, security));
     }
-    yav_status_t beginNew() override {
-        record("beginNew");
-        return result("beginNew", YavResponse::beginNew());
-    }
-    yav_status_t setBodyToDefault() override {
-        record("setBodyToDefault");
-        return result("setBodyToDefault", YavResponse::setBodyToDefault());
-    }
+    YAV_RECORDING_ACTION(beginNew, YavResponse)
+    YAV_RECORDING_ACTION(setBodyToDefault, YavResponse)
 };
-
-#undef YAV_RECORDING_MESSAGE_OPERATIONS
 
 class YavRecordingTransaction : public YavTransaction, public YavRecordingView {
   public:
@@ -536,10 +488,7 @@ class YavRecordingTransaction : public YavTransaction, public YavRecordingView {
         lines.emplace_back(static_cast<int>(level), text);
         return result("writeLog", 0);
     }
-    yav_status_t prepareForRetry() override {
-        record("prepareForRetry");
-        return result("prepareForRetry", YavTransaction::prepareForRetry());
-    }
+    YAV_RECORDING_ACTION(prepareForRetry, YavTransaction)
 };
 
 // One exchange: transaction, request with a server view (and, when asked, an
@@ -564,6 +513,19 @@ struct YavTestExchange {
         request.setSSLSession(ssl);
         trans.attach(&request, &response);
     }
+
+    // The view named "req", "rsp", "srv" or "ssl".
+    // REQUIRES: name is one of these; "ssl" only withSSL.
+    YavRecordingView& view(const std::string& name) {
+        if (name == "req") return request;
+        if (name == "rsp") return response;
+        return name == "srv" ? static_cast<YavRecordingView&>(*server) : *ssl;
+    }
 };
+
+#undef YAV_RECORDING_MESSAGE_OPERATIONS
+#undef YAV_RECORDING_GETTER
+#undef YAV_RECORDING_ACTION
+#undef YAV_RECORDING_SETTER
 
 #endif  // YAV_PLUGIN_CORE_YAV_VIEW_TEST_AIDS_H

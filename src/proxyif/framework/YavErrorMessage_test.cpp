@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "core/msg/yav_status.h"
-#include "proxyif/framework/yav_dispatch_test_messages.h"
 #include "proxyif/ipc/YavSharedMemAllocator.h"
 #include "proxyif/ipc/YavSharedMemIterator.h"
 #include "proxyif/ipc/yav_ipc_test_aids.h"
@@ -66,27 +65,6 @@ TEST(YavErrorMessageTest, MissingShortOrBrokenElementIsRefused) {
         EXPECT_EQ(c.expected, message.unmarshal(it, nullptr));
         EXPECT_EQ(99u, message.getCode());
     }
-}
-
-long outstandingErrorMessages() {
-    return yav_class_allocator_outstanding(YavErrorMessage::m_allocator);
-}
-
-TEST(YavErrorMessageTest, FactoryMakesErrorMessagesInTheClassAllocator) {
-    ASSERT_EQ(0u, YavErrorMessage::m_allocator.acquire());
-    const long before = outstandingErrorMessages();
-    {
-        YavErrorMessageFactory factory;
-        EXPECT_EQ(yav_msg_error, factory.getType());
-        YavProxyIFMessage* made = nullptr;
-        ASSERT_EQ(0u, factory.createMsg(&made));
-        ASSERT_NE(nullptr, made);
-        EXPECT_EQ(yav_msg_error, made->getType());
-        EXPECT_EQ(before + 1, outstandingErrorMessages());
-        made->deleteMe();
-        EXPECT_EQ(before, outstandingErrorMessages());
-    }
-    YavErrorMessage::m_allocator.release();
 }
 
 }  // namespace
