@@ -122,7 +122,7 @@ yav_status_t YavProxyIFDispatcher::dispatch(YavProxyIFMessage& question, YavProx
         // worker as it raises the request, so that it cannot wake this
         // question.
         status = sendRequest(question, *buf);
-        if (status == 0) status = receiveResult(answer, context, *buf);
+        if (status == 0) status = receiveAnswerTo(question.getType(), answer, context, *buf);
         if (serverObjectsGone(status)) elected = elect(generation);
         // The status of giving the worker back does not change the
         // question's outcome: a server that went away meanwhile shows on
@@ -166,6 +166,11 @@ yav_status_t YavProxyIFDispatcher::sendRequest(YavProxyIFMessage& question,
 
 yav_status_t YavProxyIFDispatcher::receiveResult(YavProxyIFMessage** answer, void* context,
                                                  YavClntWorkerBuffer& buf) {
+    return receiveAnswerTo(-1, answer, context, buf);
+}
+
+yav_status_t YavProxyIFDispatcher::receiveAnswerTo(int questionType, YavProxyIFMessage** answer,
+                                                   void* context, YavClntWorkerBuffer& buf) {
     *answer = nullptr;
     yav_status_t status = buf.waitResult();
     if (status != 0) return status;
@@ -179,9 +184,17 @@ yav_status_t YavProxyIFDispatcher::receiveResult(YavProxyIFMessage** answer, voi
     status = buf.readResult(type, &it);
     if (status != 0) return status;
 
-    YavProxyIFMsgFactory* factory = lookupFactory(type);
+    const int expected = yav_proxyif_answer_type(questionType);
+    YavProxyIFMsgFactory* factory = nullptr;
+    if (expected != -1 && type != expected && type != yav_msg_error) {
+        // Its unmarshal would take the context for something it is not.
+        YAV_PROXYIF_TRACE("Answer type %d does not answer a question of type %d\n", type,
+                          questionType);
+    } else {
+        factory = lookupFactory(type);
+        if (factory == nullptr) YAV_PROXYIF_TRACE("No factory for answer type %d\n", type);
+    }
     if (factory == nullptr) {
-        YAV_PROXYIF_TRACE("No factory for answer type %d\n", type);
         status = YAV_S_IPC_NO_FACTORY;
     } else {
         status = factory->createMsg(answer);

@@ -65,7 +65,10 @@ class YAV_EXPORT YavProxyIFDispatcher {
     //   or waiting)                          YAV_S_IPC_KEY_REMOVED, true after
     //                                        a successful refresh of the pool
     //   the server reset the worker          0 without answer, true
-    //   no factory for the answer's type     YAV_S_IPC_NO_FACTORY, false
+    //   no factory for the answer's type,
+    //   or an answer of a type that does not
+    //   answer this question (see
+    //   yav_proxyif_answer_type)             YAV_S_IPC_NO_FACTORY, false
     //   anything else                        its status, false
     // One elected thread re-attaches the pool after a server restart while
     // the others that noticed it wait for it to finish; a thread whose
@@ -81,7 +84,9 @@ class YAV_EXPORT YavProxyIFDispatcher {
     // allocator can be had).  receiveResult waits for the answer
     // (YAV_S_WORKER_RESET when the server reset the worker meanwhile),
     // looks up the factory and unmarshals the answer (released again when
-    // that fails).
+    // that fails).  receiveResult does not know the question, so it takes
+    // an answer of any type: its caller must pass a context that every
+    // registered answer type can read.
     yav_status_t sendRequest(YavProxyIFMessage& question, YavClntWorkerBuffer& buf);
     yav_status_t receiveResult(YavProxyIFMessage** answer, void* context, YavClntWorkerBuffer& buf);
 
@@ -105,6 +110,11 @@ class YAV_EXPORT YavProxyIFDispatcher {
     // True when this thread is to refresh the pool: no thread has been
     // elected since generation was read, and the pool elects this one.
     bool elect(unsigned generation);
+    // receiveResult for a question of questionType: an answer whose type
+    // does not answer it (other than an error message) is refused with
+    // YAV_S_IPC_NO_FACTORY before it is made.  -1 takes any type.
+    yav_status_t receiveAnswerTo(int questionType, YavProxyIFMessage** answer, void* context,
+                                 YavClntWorkerBuffer& buf);
 
     YavClntWorkerPool* m_pool = nullptr;
     YavProxyIFMsgFactory** m_factories = nullptr;

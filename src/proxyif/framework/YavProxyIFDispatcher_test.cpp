@@ -278,6 +278,32 @@ TEST_F(YavProxyIFDispatcherTest, UnusableAnswersFailWithStatusAndWorkerBack) {
     }
 }
 
+// An answer reads the context that its own question's caller passes: a
+// configuration answer to a web request would take the transaction for the
+// configuration context.  Such an answer is refused before it is made.
+TEST_F(YavProxyIFDispatcherTest, AnAnswerToAnotherKindOfQuestionIsRefusedBeforeItIsMade) {
+    startServer({"--echo", std::to_string(yav_msg_config_answer)});
+    initialize();
+    ASSERT_EQ(
+        0u, m_dispatcher.registerProxyMsgFactory(new YavTestAnswerFactory(yav_msg_config_answer)));
+    YavTestQuestion web;
+    web.addPairs({{"q", "1"}});
+    YavProxyIFMessage* answer = nullptr;
+    bool retry = true;
+    EXPECT_EQ(YAV_S_IPC_NO_FACTORY, m_dispatcher.dispatch(web, &answer, nullptr, &retry));
+    EXPECT_EQ(nullptr, answer);
+    EXPECT_FALSE(retry);
+    EXPECT_EQ(0, outstandingRequestObjects());
+    EXPECT_EQ(kWorkers, freeCount());
+
+    YavTestQuestion config(yav_msg_config_question);
+    config.addPairs({{"q", "1"}});
+    ASSERT_EQ(0u, m_dispatcher.dispatch(config, &answer, nullptr, &retry));
+    ASSERT_NE(nullptr, answer);
+    EXPECT_EQ(yav_msg_config_answer, answer->getType());
+    answer->deleteMe();
+}
+
 TEST_F(YavProxyIFDispatcherTest, ServerRestartIsRefreshedByOneThreadAndRetriedWithoutInitialize) {
     const int kThreads = 4;
     startServer({"--echo", "3"});

@@ -35,6 +35,26 @@ enum yav_proxyif_msg_type_e {
     yav_msg_urc_version_answer = 7,    // unprotected-resource cache version answer
 };
 
+// The answer type that answers a question of questionType (an error
+// message may answer any question), or -1 for a question type outside this
+// table, whose answers are taken as they come.  An answer reads the
+// dispatch context as what its own question's caller passes (the
+// transaction, the configuration context, the cache's update data): an
+// answer of another question's type must never be unmarshalled.
+inline int yav_proxyif_answer_type(int questionType) {
+    switch (questionType) {
+        case yav_msg_web_req_question:
+        case yav_msg_web_rsp_question:
+            return yav_msg_web_trans_answer;
+        case yav_msg_config_question:
+            return yav_msg_config_answer;
+        case yav_msg_urc_version_question:
+            return yav_msg_urc_version_answer;
+        default:
+            return -1;
+    }
+}
+
 class YAV_EXPORT YavProxyIFMessage {
   public:
     YavProxyIFMessage() = default;
