@@ -517,6 +517,40 @@ TEST_F(ClntWorkerPoolTest, RefreshWaitsForActiveCallersToGiveTheirWorkersBack) {
     EXPECT_EQ(0, m_pool.activeCount());
 }
 
+// A server restarted with another number of workers: after the refresh
+// every new worker is handed out, the count is bounded by the new number,
+// and nothing refers to the old layout.
+TEST_F(ClntWorkerPoolTest, ARefreshAdoptsTheRestartedServersNumberOfWorkers) {
+    startAndAttach(2);
+    for (int workers : {4, 1}) {
+        SCOPED_TRACE(workers);
+        m_server.stop();
+        startServer(workers);
+        ASSERT_TRUE(m_pool.refresher());
+        ASSERT_EQ(0u, m_pool.refresh());
+        EXPECT_EQ(workers, m_pool.getNumWorkers());
+        std::vector<YavClntWorkerBuffer*> bufs(static_cast<size_t>(workers), nullptr);
+        std::set<int> ids;
+        for (YavClntWorkerBuffer*& buf : bufs) {
+            ASSERT_EQ(0u, m_pool.getFreeWorker(&buf));
+            ids.insert(buf->getInfo()->workerId);
+            ASSERT_EQ(0u, yav_pool_send(buf, 1, {"each"}));
+        }
+        EXPECT_EQ(static_cast<size_t>(workers), ids.size());
+        EXPECT_EQ(0, freeCount());
+        for (YavClntWorkerBuffer* buf : bufs) {
+            ASSERT_EQ(0u, buf->waitResult());
+            int type = -1;
+            std::vector<std::string> answer;
+            EXPECT_EQ(0u, yav_pool_read(buf, &type, &answer));
+            EXPECT_EQ(std::vector<std::string>{"each"}, answer);
+            EXPECT_EQ(0u, m_pool.replaceWorker(buf));
+        }
+        EXPECT_EQ(0u, m_pool.signalPoolSemaphore());
+        EXPECT_EQ(workers, freeCount());
+    }
+}
+
 // A refresh that found the semaphore sets but not yet the segments leaves
 // nothing to scan: getFreeWorker must ask for another refresh without
 // keeping a free count, or after N such calls every thread blocks for ever.
