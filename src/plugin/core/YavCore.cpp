@@ -312,8 +312,10 @@ yav_status_t YavCore::shutdown() {
 // One configuration question.  A dispatch failure is returned unchanged; a
 // retry request gives YAV_S_NOT_AVAILABLE and a missing answer
 // YAV_S_NO_MEMORY.  A configuration answer has stored its data through the
-// context (0); an error answer or one of another type is logged and gives 0
-// as well, so that a refusal by the server does not fail the caller.
+// context (0); an error answer is logged and gives 0 as well, so that a
+// refusal by the server does not fail the caller.  An answer of another type
+// is refused by the dispatcher (YAV_S_IPC_NO_FACTORY); the check below only
+// keeps the casts safe should another factory ever answer this question.
 yav_status_t YavCore::retrieveConfig(YavConfigQuestion::yav_config_req_msg_type_e type,
                                      YavConfigAnswerContext* context) {
     YavConfigQuestion question(type);
