@@ -247,26 +247,11 @@ class BenchResponse : public YavBenchNoHeaders<YavResponse> {
     }
 };
 
-class BenchTransaction : public YavTransaction {
-  public:
-    BenchTransaction(YavRequest* request, YavResponse* response) : YavTransaction(nullptr) {
-        m_request = request;
-        m_response = response;
-    }
-    int lines = 0;
-    char firstLine[160] = "";
-
-    yav_status_t writeLog(yav_log_levels_e, const char* text) override {
-        if (lines++ == 0) snprintf(firstLine, sizeof firstLine, "%s", text);
-        return 0;
-    }
-};
-
 // One request of one thread: its views, reused for every request.
 struct Exchange {
     BenchRequest request;
     BenchResponse response;
-    BenchTransaction trans{&request, &response};
+    YavBenchTransaction trans{&request, &response};
 
     Exchange(const char* vhost, const char* uri, const char* http) : request(vhost, uri, http) {}
 };

@@ -110,19 +110,6 @@ class BenchResponse : public YavBenchNoHeaders<YavResponse> {
     yav_status_t setDefaultResponse(int) override { return record.note(0); }
 };
 
-class BenchTransaction : public YavTransaction {
-  public:
-    BenchTransaction(YavRequest* req, YavResponse* rsp) : YavTransaction(nullptr) {
-        m_request = req;
-        m_response = rsp;
-    }
-    long lines = 0;
-    yav_status_t writeLog(yav_log_levels_e, const char*) override {
-        ++lines;
-        return 0;
-    }
-};
-
 constexpr unsigned kSegmentSize = 1024;
 
 // The typical answer, written by the server-side writer into seg.
@@ -182,7 +169,7 @@ void BM_Answer_ReadAndApply(benchmark::State& state) {
     }
     BenchRequest req;
     BenchResponse rsp;
-    BenchTransaction trans(&req, &rsp);
+    YavBenchTransaction trans(&req, &rsp);
     bool failed = false;
     auto apply = [&]() {
         YavSharedMemIterator it;
